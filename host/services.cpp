@@ -1,5 +1,7 @@
 #include "host/services.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,8 +57,9 @@ extern "C" void *hostAllocate(uint32_t count, uint32_t size)
                                         (s.failAllocationsAfter && s.allocations > s.failAllocationAt)))
             return nullptr;
     }
+    // No block can be larger than a 32-bit host could give.
     uint64_t bytes = uint64_t(count) * size;
-    if (bytes > (uint64_t(1) << 32))
+    if (bytes > UINT32_MAX)
         return nullptr;
     void *block = std::calloc(1, bytes ? size_t(bytes) : 1);
     if (block) {

@@ -45,6 +45,8 @@ bool hostRegisters(Word version, Word revision)
 
 extern "C" void *lookupOperation(const char *name)
 {
+    if (!name)
+        return nullptr;
     for (const EntryRow *row = ENTRY_TABLE; row->name; ++row)
         if (std::strcmp(row->name, name) == 0)
             return row->function;
@@ -61,6 +63,9 @@ extern "C" __attribute__((used)) const char pluginVersionString[] =
 
 extern "C" int32_t InitPlugin(Word *info, Word *host)
 {
+    // Without an info record there is nothing to describe the plug-in in.
+    if (!info)
+        return 0;
     const Word hostVersion = info[INFO_HOST_VERSION];
     const Word hostRevision = info[INFO_HOST_REVISION];
     pluginGlobals.hostVersion = static_cast<uint32_t>(hostVersion);
