@@ -17,8 +17,10 @@ struct ChunkCursor {
 };
 
 // Asks the host for `count` bytes, again and again until all have arrived or
-// the host gives 0 or less. Returns the number of bytes delivered.
-uint32_t readAvailable(void *file, void *buffer, uint32_t count);
+// the host gives 0 or less. Returns the number of bytes delivered, or -1
+// when the host reported an error: a failed read is never taken for the
+// end of the file.
+int64_t readAvailable(void *file, void *buffer, uint32_t count);
 
 inline uint32_t chunkBytesLeft(const ChunkCursor &cursor)
 {
@@ -27,12 +29,12 @@ inline uint32_t chunkBytesLeft(const ChunkCursor &cursor)
 
 // Reads `count` bytes of the chunk body into `buffer`.
 // 3 (nothing read) when the body has fewer bytes left; 5 when the host
-// delivers nothing. A delivery cut short by the end of the file counts as
+// delivers nothing or reports an error. A delivery cut short by the end of the file counts as
 // complete and the undelivered rest of the buffer is zeroed, so no stale
 // bytes survive.
 int32_t readChunkBytes(ChunkCursor &cursor, void *file, void *buffer, uint32_t count);
 
-// Reads and drops the rest of the body; 5 when the file ends first.
+// Reads and drops the rest of the body; 5 when the file ends first or a read fails.
 int32_t skipChunkRest(ChunkCursor &cursor, void *file);
 
 } // namespace dbm

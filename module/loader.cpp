@@ -40,7 +40,7 @@ const ChunkKind *findChunkKind(const uint8_t *id)
 int32_t readHeader(Module &module, void *file)
 {
     uint8_t header[HEADER_BYTES] = {};
-    if (readAvailable(file, header, HEADER_BYTES) == 0)
+    if (readAvailable(file, header, HEADER_BYTES) <= 0)
         return LOAD_ERROR_READ;
     if (header[0] != 'D' || header[1] != 'B' || header[2] != 'M' || header[3] != '0')
         return LOAD_ERROR_DATA;
@@ -52,12 +52,15 @@ int32_t readHeader(Module &module, void *file)
 }
 
 // Every chunk up to the end of the file. Fewer than 8 bytes where a chunk
-// header would start are taken as the end of the file.
+// header would start are taken as the end of the file; a failed read is not.
 int32_t walkChunks(Module &module, void *file, bool &infoRead)
 {
     for (;;) {
         uint8_t header[HEADER_BYTES];
-        if (readAvailable(file, header, HEADER_BYTES) < HEADER_BYTES)
+        int64_t delivered = readAvailable(file, header, HEADER_BYTES);
+        if (delivered < 0)
+            return LOAD_ERROR_READ;
+        if (delivered < HEADER_BYTES)
             return 0;
         ChunkCursor cursor{bigEndian32(header + 4), 0};
         if (const ChunkKind *kind = findChunkKind(header)) {
