@@ -67,6 +67,19 @@ public:
 protected:
     explicit ProcessingNode(uint32_t nodeKind) : kind(nodeKind) {}
     ~ProcessingNode() = default;
+
+    // Pulls `frames` frames of `channels` values each from the preceding
+    // node. Without one the buffer gets silence and the result is 1, as for
+    // a node that made no pull.
+    uint32_t pullPredecessor(int16_t *buffer, uint32_t frames, uint32_t channels)
+    {
+        if (prev)
+            return prev->pull(buffer, frames);
+        const uint64_t values = uint64_t(frames) * channels;
+        for (uint64_t i = 0; i < values; ++i)
+            buffer[i] = 0;
+        return 1;
+    }
 };
 
 // A doubly linked list of nodes, first to last.

@@ -1,0 +1,56 @@
+// The echo: an optional last node of a track's output chain. A stereo
+// feedback delay with cross-feed between the sides, in front of the track's
+// gains.
+//
+// Contract:
+// - createEcho(sampleRate, mode) returns null when the host has no memory
+//   (nothing is left allocated then) or the rate lies outside 8000..192000.
+//   The delay line holds about 516 ms and starts silent; the delay starts at
+//   128 ms, feedback and mix at 128/256, cross-feed at 255/256.
+// - pull writes stereo frames, pulling its predecessor 16 frames at a time.
+//   It always returns 1: an echo reports sounding even after the voice
+//   before it has ended, so the track keeps being pulled and its tail rings
+//   out.
+// - setParameters: TAG_ECHO_DELAY v (units of 2 ms) sets the delay at once;
+//   TAG_ECHO_FEEDBACK, TAG_ECHO_MIX and TAG_ECHO_CROSS (shares out of 256)
+//   are taken together: a list holding any of them recomputes every weight,
+//   with 0 for the shares it lacks. Values above 255 count as 255.
+// - getAttribute: ATTR_ECHO_MODE gives the mode given at creation.
+// - reset does nothing: a voice restart keeps the echo ringing.
+// - destroy frees the delay line, then the node.
+#pragma once
+
+#include "graph/node.h"
+
+namespace dbm {
+
+constexpr uint32_t ECHO_BLOCK_FRAMES = 16;
+
+class EchoNode final : public ProcessingNode {
+public:
+    EchoNode() : ProcessingNode(NODE_ECHO) {}
+    ~EchoNode() = default;
+
+    uint32_t pull(int16_t *out, uint32_t frames) override;
+    void destroy() override;
+    void setParameters(const NodeTag *tags) override;
+    uint32_t getAttribute(uint32_t id, uint32_t *out) override;
+    void reset() override {}
+
+    int16_t *buffer = nullptr; // bufferFrames stereo frames, owned
+    int32_t bufferFrames = 0;
+    int32_t writeIndex = 0;
+    int32_t delayFrames = 0; // 0..bufferFrames
+    uint32_t mode = 0;
+    uint32_t sampleRate = 0;
+    // Output weights out of 256, adding up to 256.
+    int32_t wetLevel = 0;
+    int32_t dryLevel = 0;
+    // Delay-line input weights out of 65536, adding up to 65536.
+    int32_t crossFeedback = 0;
+    int32_t crossInput = 0;
+    int32_t directFeedback = 0;
+    int32_t directInput = 0;
+};
+
+} // namespace dbm

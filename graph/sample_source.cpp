@@ -1,0 +1,195 @@
+#include "graph/sample_source.h"
+
+#include "graph/fixed_point.h"
+#include "graph/nodes.h"
+#include "plugin/host_services.h"
+
+namespace dbm {
+
+namespace {
+
+constexpr int32_t FULL_FIRING_COUNT = 0x7FFFFFFF;
+
+// An event that still fires, moving `direction`, at a cursor value within
+// low..high - 1.
+bool armedWithin(const LoopEvent *event, uint32_t direction, int64_t low, int64_t high)
+{
+    return event && event->remaining > 0 && event->direction == direction &&
+           low <= event->position && event->position < high;
+}
+
+} // namespace
+
+ProcessingNode *createSampleSource(const int16_t *data, int32_t loopStart, int32_t loopLength,
+                                   int32_t length, uint32_t loopMode)
+{
+    if (length < 0 || (!data && length > 0))
+        return nullptr;
+    if (loopMode != LOOP_NONE &&
+        (loopStart < 0 || loopLength < 1 || loopLength > length - loopStart))
+        return nullptr;
+    SampleSourceNode *node = hostNew<SampleSourceNode>();
+    if (!node)
+        return nullptr;
+    node->data = data;
+    node->length = length;
+    node->loopStart = loopStart;
+    node->loopEnd = wrapSub(wrapAdd(loopStart, loopLength), 1);
+    node->loopMode = loopMode;
+    node->setUpLoopEvents();
+    return node;
+}
+
+void SampleSourceNode::setUpLoopEvents()
+{
+    eventA = nullptr;
+    eventB = nullptr;
+    if (loopMode == LOOP_NONE)
+        return;
+    if (loopMode == LOOP_FORWARD) {
+        const int32_t loopLength = loopEnd + 1 - loopStart;
+        if (backwards)
+            eventRecordA = {loopStart, loopLength, DIRECTION_BACKWARD, DIRECTION_BACKWARD,
+                            FULL_FIRING_COUNT};
+        else
+            eventRecordA = {loopEnd + 1, -loopLength, DIRECTION_FORWARD, DIRECTION_FORWARD,
+                            FULL_FIRING_COUNT};
+        eventA = &eventRecordA;
+        return;
+    }
+    eventRecordA = {loopStart, 0, DIRECTION_BACKWARD, DIRECTION_FORWARD, FULL_FIRING_COUNT};
+    eventRecordB = {loopEnd + 1, 0, DIRECTION_FORWARD, DIRECTION_BACKWARD, FULL_FIRING_COUNT};
+    eventA = &eventRecordA;
+    eventB = &eventRecordB;
+}
+
+// One stretch forwards: up to the first armed event ahead or the sample's
+// end (then silence), whichever comes first; the event fires after it.
+uint32_t SampleSourceNode::forwardStretch(int16_t *&out, int64_t &frames)
+{
+    int64_t chunk = frames;
+    LoopEvent *hit = nullptr;
+    if (armedWithin(eventA, DIRECTION_FORWARD, position, position + chunk)) {
+        chunk = eventA->position - position;
+        hit = eventA;
+    }
+    if (armedWithin(eventB, DIRECTION_FORWARD, position, position + chunk)) {
+        chunk = eventB->position - position;
+        hit = eventB;
+    }
+    uint32_t result = 1;
+    int64_t over = position + chunk - length;
+    if (over > 0) {
+        chunk -= over;
+        result = 0;
+    } else {
+        over = 0;
+    }
+    const int16_t *from = data + position;
+    for (int64_t i = 0; i < chunk; ++i)
+        out[i] = from[i];
+    for (int64_t i = chunk; i < chunk + over; ++i)
+        out[i] = 0;
+    out += chunk + over;
+    frames -= chunk + over;
+    position += static_cast<int32_t>(chunk);
+    if (hit) {
+        position += hit->adjust;
+        direction = hit->newDirection;
+        hit->remaining -= 1;
+    }
+    return result;
+}
+
+// The mirror image: frames position - 1, position - 2, ... down to the first
+// armed event behind the cursor or the sample's start.
+uint32_t SampleSourceNode::backwardStretch(int16_t *&out, int64_t &frames)
+{
+    int64_t chunk = frames;
+    LoopEvent *hit = nullptr;
+    if (armedWithin(eventA, DIRECTION_BACKWARD, position - chunk + 1, position + 1)) {
+        chunk = position - eventA->position;
+        hit = eventA;
+    }
+    if (armedWithin(eventB, DIRECTION_BACKWARD, position - chunk + 1, position + 1)) {
+        chunk = position - eventB->position;
+        hit = eventB;
+    }
+    uint32_t result = 1;
+    int64_t over = chunk - position;
+    if (over > 0) {
+        chunk = position;
+        result = 0;
+    } else {
+        over = 0;
+    }
+    const int16_t *from = data + position - 1;
+    for (int64_t i = 0; i < chunk; ++i)
+        out[i] = from[-i];
+    for (int64_t i = chunk; i < chunk + over; ++i)
+        out[i] = 0;
+    out += chunk + over;
+    frames -= chunk + over;
+    position -= static_cast<int32_t>(chunk);
+    if (hit) {
+        position += hit->adjust;
+        direction = hit->newDirection;
+        hit->remaining -= 1;
+    }
+    return result;
+}
+
+uint32_t SampleSourceNode::pull(int16_t *buffer, uint32_t frames)
+{
+    uint32_t result = 1;
+    int64_t left = frames;
+    while (left > 0) {
+        const uint32_t stretch = direction == DIRECTION_BACKWARD ? backwardStretch(buffer, left)
+                                                                 : forwardStretch(buffer, left);
+        result &= stretch;
+    }
+    return result;
+}
+
+void SampleSourceNode::destroy()
+{
+    hostDelete(this);
+}
+
+void SampleSourceNode::setParameters(const NodeTag *tags)
+{
+    bool directionGiven = false;
+    for (; tags && tags->id != TAG_END; ++tags) {
+        const int64_t value = static_cast<int32_t>(tags->value);
+        switch (tags->id) {
+        case TAG_POSITION: {
+            int64_t start = backwards ? length - value : value;
+            if (start > length)
+                start = length;
+            else if (start < 0)
+                start = 0;
+            position = static_cast<int32_t>(start);
+            break;
+        }
+        case TAG_BACKWARDS:
+            backwards = tags->value;
+            direction = tags->value ? DIRECTION_BACKWARD : DIRECTION_FORWARD;
+            directionGiven = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (directionGiven)
+        setUpLoopEvents();
+}
+
+uint32_t SampleSourceNode::getAttribute(uint32_t id, uint32_t *out)
+{
+    if (id != ATTR_POSITION)
+        return 0;
+    *out = static_cast<uint32_t>(position);
+    return 1;
+}
+
+} // namespace dbm

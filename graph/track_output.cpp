@@ -1,0 +1,37 @@
+#include "graph/track_output.h"
+
+#include "graph/nodes.h"
+#include "plugin/host_services.h"
+
+namespace dbm {
+
+ProcessingNode *createTrackOutput(NodeList *voice)
+{
+    TrackOutputNode *node = hostNew<TrackOutputNode>();
+    if (!node)
+        return nullptr;
+    node->voice = voice;
+    return node;
+}
+
+uint32_t TrackOutputNode::pull(int16_t *buffer, uint32_t frames)
+{
+    if (ProcessingNode *last = voice ? voice->last() : nullptr)
+        return last->pull(buffer, frames);
+    for (uint64_t i = 0; i < 2 * uint64_t(frames); ++i)
+        buffer[i] = 0;
+    return 0;
+}
+
+void TrackOutputNode::destroy()
+{
+    hostDelete(this);
+}
+
+void TrackOutputNode::reset()
+{
+    if (ProcessingNode *last = voice ? voice->last() : nullptr)
+        last->reset();
+}
+
+} // namespace dbm
