@@ -140,10 +140,13 @@ bool renderModule(const RenderJob &job, std::optional<double> seconds, double ta
         error = job.display + ": the song cannot be played";
         return false;
     }
-    if (!duration.stops && !seconds)
-        progress.message(job.display + ": the song never stops; rendering " +
-                         std::to_string(int(ENDLESS_SECONDS)) + " seconds with a fade-out");
     const LengthPlan plan = planLength(duration, seconds, tail);
+    if (!duration.stops) {
+        char line[128];
+        std::snprintf(line, sizeof line, ": the song never stops; rendering %g seconds with a fade-out",
+                      double(plan.songFrames) / OUTPUT_RATE);
+        progress.message(job.display + line);
+    }
 
     void *stream = plugin.open(job.source);
     if (!stream) {
