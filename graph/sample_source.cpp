@@ -123,9 +123,9 @@ uint32_t SampleSourceNode::backwardStretch(int16_t *&out, int64_t &frames)
     } else {
         over = 0;
     }
-    const int16_t *from = data + position - 1;
+    const int16_t *end = data + position;
     for (int64_t i = 0; i < chunk; ++i)
-        out[i] = from[-i];
+        out[i] = end[-1 - i];
     for (int64_t i = chunk; i < chunk + over; ++i)
         out[i] = 0;
     out += chunk + over;
