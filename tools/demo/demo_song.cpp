@@ -296,7 +296,7 @@ PatternSpec verse(const std::vector<MelodyNote> &tune, bool bells)
 PatternSpec outro()
 {
     PatternSpec p;
-    p.rows = 32;
+    p.rows = 24;
     Score s(p);
     s.effect(0, KICK, SPEED_TEMPO, 8); // slower to the end
     s.note(0, KICK, {4, C}, I_KICK);
@@ -318,7 +318,11 @@ PatternSpec outro()
            16);
     s.note(16, LEAD, KEY_OFF);
     s.note(0, BELL, {6, A}, I_BELL);
-    s.effect(31, KICK, SPEED_TEMPO, 0); // stop
+    // A last bell rings out through an echo of its own into the tail.
+    s.note(16, BELL, {5, A}, I_BELL);
+    s.effect(16, BELL, ECHO_SWITCH, ECHO_TRACK_ON);
+    s.effect(16, BELL, ECHO_FEEDBACK, 150);
+    s.effect(23, KICK, SPEED_TEMPO, 0); // stop
     return p;
 }
 
