@@ -23,42 +23,37 @@ uint32_t storedWidth(uint32_t flags)
     }
 }
 
-// 8-bit values become value x 256, block by block through the scratch.
-int32_t read8Bit(int16_t *out, uint32_t frames, void *file, ChunkCursor &cursor, uint8_t *scratch)
+// Converts `frames` stored values of `width` bytes to 16-bit frames: 8-bit
+// values are scaled by 256, 16-bit ones taken as they are, 32-bit ones keep
+// their upper 16 bits. Kept to plain loops the compiler can vectorize.
+void convertFrames(int16_t *out, const uint8_t *in, uint32_t frames, uint32_t width)
 {
-    while (frames > 0) {
-        uint32_t block = frames < SCRATCH_BYTES ? frames : SCRATCH_BYTES;
-        if (int32_t error = readChunkBytes(cursor, file, scratch, block))
-            return error;
-        for (uint32_t j = 0; j < block; ++j)
-            out[j] = static_cast<int16_t>(static_cast<uint16_t>(scratch[j] << 8));
-        out += block;
-        frames -= block;
+    switch (width) {
+    case 1:
+        for (uint32_t j = 0; j < frames; ++j)
+            out[j] = static_cast<int16_t>(static_cast<uint16_t>(in[j] << 8));
+        break;
+    case 2:
+        for (uint32_t j = 0; j < frames; ++j)
+            out[j] = static_cast<int16_t>(bigEndian16(in + 2 * j));
+        break;
+    default:
+        for (uint32_t j = 0; j < frames; ++j)
+            out[j] = static_cast<int16_t>(bigEndian16(in + 4 * j));
+        break;
     }
-    return 0;
 }
 
-// 16-bit values are read straight into the frames and turned around in place.
-int32_t read16Bit(int16_t *out, uint32_t frames, void *file, ChunkCursor &cursor)
+// Reads the data block by block through the scratch block.
+int32_t readFrames(int16_t *out, uint32_t frames, uint32_t width, void *file, ChunkCursor &cursor,
+                   uint8_t *scratch)
 {
-    auto *bytes = reinterpret_cast<uint8_t *>(out);
-    if (int32_t error = readChunkBytes(cursor, file, bytes, 2 * frames))
-        return error;
-    for (uint32_t j = 0; j < frames; ++j)
-        out[j] = static_cast<int16_t>(bigEndian16(bytes + 2 * j));
-    return 0;
-}
-
-// 32-bit values keep their upper 16 bits, block by block through the scratch.
-int32_t read32Bit(int16_t *out, uint32_t frames, void *file, ChunkCursor &cursor, uint8_t *scratch)
-{
-    constexpr uint32_t FRAMES_PER_BLOCK = SCRATCH_BYTES / 4;
+    const uint32_t framesPerBlock = SCRATCH_BYTES / width;
     while (frames > 0) {
-        uint32_t block = frames < FRAMES_PER_BLOCK ? frames : FRAMES_PER_BLOCK;
-        if (int32_t error = readChunkBytes(cursor, file, scratch, 4 * block))
+        uint32_t block = frames < framesPerBlock ? frames : framesPerBlock;
+        if (int32_t error = readChunkBytes(cursor, file, scratch, block * width))
             return error;
-        for (uint32_t j = 0; j < block; ++j)
-            out[j] = static_cast<int16_t>(bigEndian16(scratch + 4 * j));
+        convertFrames(out, scratch, block, width);
         out += block;
         frames -= block;
     }
@@ -84,11 +79,7 @@ int32_t readSample(Sample &sample, void *file, ChunkCursor &cursor, uint8_t *scr
     sample.data = hostArray<int16_t>(sample.length);
     if (!sample.data)
         return LOAD_ERROR_MEMORY;
-    switch (width) {
-    case 1: return read8Bit(sample.data, sample.length, file, cursor, scratch);
-    case 2: return read16Bit(sample.data, sample.length, file, cursor);
-    default: return read32Bit(sample.data, sample.length, file, cursor, scratch);
-    }
+    return readFrames(sample.data, sample.length, width, file, cursor, scratch);
 }
 } // namespace
 
