@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -110,6 +111,19 @@ TEST(KvplayUsage, OneOutputNameForSeveralFilesIsAUsageError)
     Outcome run = w.kvplay("-o both.wav a.dbm b.dbm");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.errors.find("-o"), std::string::npos) << run.errors;
+}
+
+TEST(KvplayUsage, OutputsThatWouldOverwriteEachOtherOrTheirModuleAreRefused)
+{
+    Workspace w;
+    std::filesystem::create_directories(w.path("other"));
+    w.write("song.dbm", kvplaytest::shortModule(false));
+    w.write("other/song.dbm", kvplaytest::shortModule(true));
+    const std::vector<uint8_t> module = w.read("song.dbm");
+    EXPECT_EQ(w.kvplay("-q song.dbm other/song.dbm").status, 2);
+    EXPECT_FALSE(w.exists("song.wav"));
+    EXPECT_EQ(w.kvplay("-q -o song.dbm song.dbm").status, 2);
+    EXPECT_EQ(w.read("song.dbm"), module);
 }
 
 TEST(KvplayUsage, AnUnknownOutputExtensionIsRefusedBeforeWriting)

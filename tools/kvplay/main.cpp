@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 namespace {
@@ -65,6 +66,25 @@ std::vector<RenderJob> makeJobs(const Options &options)
     return jobs;
 }
 
+// Two jobs writing one file, or a job writing over its own module, would
+// destroy data: refused before anything is rendered.
+bool outputsAreSafe(const std::vector<RenderJob> &jobs)
+{
+    std::set<std::string> outputs;
+    for (const RenderJob &job : jobs) {
+        std::error_code error;
+        if (!outputs.insert(job.output).second) {
+            std::fprintf(stderr, "kvplay: two files would both be written to %s\n", job.output.c_str());
+            return false;
+        }
+        if (job.output != "-" && std::filesystem::equivalent(job.source, job.output, error)) {
+            std::fprintf(stderr, "kvplay: %s: the output would overwrite it\n", job.display.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 int describe(const std::vector<RenderJob> &jobs)
 {
     int status = 0;
@@ -97,6 +117,8 @@ int main(int argc, char **argv)
     const std::vector<RenderJob> jobs = makeJobs(options);
     if (options.info && !options.version)
         return describe(jobs);
+    if (!outputsAreSafe(jobs))
+        return 2;
 
     const std::string pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
     StreamPlugin plugin;
