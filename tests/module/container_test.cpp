@@ -254,5 +254,23 @@ TEST_F(Container, DataCutByEndOfFileIsZeroed)
     EXPECT_EQ(data[8195], 0);
 }
 
+// 16-bit data arrives in one read: a file that ends well inside it still
+// loads, the frames the file lacks silent.
+TEST_F(Container, SixteenBitDataCutByEndOfFileLoads)
+{
+    ModuleSpec spec = modwriter::minimalModule();
+    spec.samples[0].width = 16;
+    spec.samples[0].frames.assign(20000, 0x1234);
+    spec.instruments[0].loopLength = 20000;
+    auto bytes = modwriter::write(spec);
+    bytes.resize(bytes.size() - 2 * 15000); // SMPL is the last chunk
+    ModuleHandle module = load(bytes);
+    ASSERT_NE(module, nullptr);
+    const int16_t *data = module->samples[0]->data;
+    EXPECT_EQ(data[4999], 0x1234);
+    EXPECT_EQ(data[5000], 0);
+    EXPECT_EQ(data[19999], 0);
+}
+
 } // namespace
 } // namespace moduletest
