@@ -27,10 +27,30 @@ ProcessingNode *createResampler()
     return node;
 }
 
+namespace {
+
+// `count` output frames by linear interpolation from `source` (source frame i
+// at source[i]), starting at 16.16 `position` and advancing by `step`. The
+// caller guarantees that every position read stays below the slide point.
+void interpolate(int16_t *__restrict out, const int16_t *__restrict source, uint32_t position,
+                 uint32_t step, uint32_t count)
+{
+    for (uint32_t k = 0; k < count; ++k) {
+        const int16_t *pair = source + (position >> 16);
+        const int32_t fraction = static_cast<int32_t>(position & 0xFFFF);
+        const int32_t s0 = pair[0];
+        const int32_t s1 = pair[1];
+        out[k] = low16(wrapAdd(s0, wrapMul(s1 - s0, fraction) >> 16));
+        position += step;
+    }
+}
+
+} // namespace
+
 uint32_t ResamplerNode::pull(int16_t *out, uint32_t frames)
 {
     uint32_t result = 1;
-    for (uint32_t n = 0; n < frames; ++n) {
+    while (frames > 0) {
         if (refill) {
             std::memset(buffer, 0, RESAMPLER_LEAD_IN * sizeof *buffer);
             result = pullPredecessor(buffer + RESAMPLER_LEAD_IN, RESAMPLER_REFILL_FRAMES, 1);
@@ -44,12 +64,19 @@ uint32_t ResamplerNode::pull(int16_t *out, uint32_t frames)
             result = pullPredecessor(buffer + 16, RESAMPLER_SLIDE_FRAMES, 1);
             position -= SLIDE_POSITION;
         }
-        const int16_t *pair = buffer + RESAMPLER_LEAD_IN + (position >> 16);
-        const int32_t fraction = static_cast<int32_t>(position & 0xFFFF);
-        const int32_t s0 = pair[0];
-        const int32_t s1 = pair[1];
-        out[n] = low16(wrapAdd(s0, wrapMul(s1 - s0, fraction) >> 16));
-        position += step;
+        // The frames before the position reaches the slide point need no
+        // checks: the first n with position + n x step >= 1008.0 is
+        // ceil((1008.0 - position) / step).
+        uint32_t run = frames;
+        if (step > 0) {
+            const uint32_t untilSlide = (SLIDE_POSITION - position + step - 1) / step;
+            if (untilSlide < run)
+                run = untilSlide;
+        }
+        interpolate(out, buffer + RESAMPLER_LEAD_IN, position, step, run);
+        position += run * step;
+        out += run;
+        frames -= run;
     }
     return result;
 }
