@@ -4,6 +4,10 @@
 #include "graph/nodes.h"
 #include "plugin/host_services.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace dbm {
 
 namespace {
@@ -54,34 +58,140 @@ ProcessingNode *createEcho(uint32_t sampleRate, uint32_t mode)
     return node;
 }
 
+namespace {
+
+struct EchoWeights {
+    int32_t directInput, crossInput, directFeedback, crossFeedback;
+    int16_t dry, wet; // out of 256: 16 bits, so the output products are narrow
+};
+
+// One frame: reads the delayed frame, writes the delay line, then replaces
+// the input frame by the output frame. The weights add up to 65536 (and
+// 256), so no sum leaves 32 bits.
+inline void echoFrame(int16_t *io, const int16_t *delayed, int16_t *line, const EchoWeights &w)
+{
+    const int32_t xL = io[0];
+    const int32_t xR = io[1];
+    const int32_t dL = delayed[0];
+    const int32_t dR = delayed[1];
+    line[0] = low16((xL * w.directInput + xR * w.crossInput + dL * w.directFeedback +
+                     dR * w.crossFeedback) >> 16);
+    line[1] = low16((xR * w.directInput + xL * w.crossInput + dR * w.directFeedback +
+                     dL * w.crossFeedback) >> 16);
+    io[0] = low16((xL * w.dry + dL * w.wet) >> 8);
+    io[1] = low16((xR * w.dry + dR * w.wet) >> 8);
+}
+
+#if defined(__SSE2__)
+// Four frames at a time where SSE2 is there. Each delay-line weight is split
+// as w = high x 256 + low (high at most 256, low at most 255), so that every
+// product is a 16 x 16-bit one and each pair of them is one multiply-add of
+// a left and a right value: the high sums times 256 plus the low sums give
+// exactly the 32-bit sums of the plain loop, and their results, like the
+// output frames, fit 16 bits, so the saturating packs only narrow them.
+size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t frames,
+                     const EchoWeights &w)
+{
+    auto pairs = [](int32_t first, int32_t second) {
+        return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(second) << 16) |
+                                                   (static_cast<uint32_t>(first) & 0xFFFF)));
+    };
+    const __m128i inputHighLeft = pairs(w.directInput >> 8, w.crossInput >> 8);
+    const __m128i inputHighRight = pairs(w.crossInput >> 8, w.directInput >> 8);
+    const __m128i inputLowLeft = pairs(w.directInput & 255, w.crossInput & 255);
+    const __m128i inputLowRight = pairs(w.crossInput & 255, w.directInput & 255);
+    const __m128i feedbackHighLeft = pairs(w.directFeedback >> 8, w.crossFeedback >> 8);
+    const __m128i feedbackHighRight = pairs(w.crossFeedback >> 8, w.directFeedback >> 8);
+    const __m128i feedbackLowLeft = pairs(w.directFeedback & 255, w.crossFeedback & 255);
+    const __m128i feedbackLowRight = pairs(w.crossFeedback & 255, w.directFeedback & 255);
+    const __m128i dryWet = pairs(w.dry, w.wet);
+    size_t k = 0;
+    for (; k + 4 <= frames; k += 4) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(io + 2 * k));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(delayed + 2 * k));
+        const __m128i highLeft = _mm_add_epi32(_mm_madd_epi16(x, inputHighLeft),
+                                               _mm_madd_epi16(d, feedbackHighLeft));
+        const __m128i lowLeft = _mm_add_epi32(_mm_madd_epi16(x, inputLowLeft),
+                                              _mm_madd_epi16(d, feedbackLowLeft));
+        const __m128i highRight = _mm_add_epi32(_mm_madd_epi16(x, inputHighRight),
+                                                _mm_madd_epi16(d, feedbackHighRight));
+        const __m128i lowRight = _mm_add_epi32(_mm_madd_epi16(x, inputLowRight),
+                                               _mm_madd_epi16(d, feedbackLowRight));
+        const __m128i left = _mm_srai_epi32(_mm_add_epi32(_mm_slli_epi32(highLeft, 8), lowLeft), 16);
+        const __m128i right =
+            _mm_srai_epi32(_mm_add_epi32(_mm_slli_epi32(highRight, 8), lowRight), 16);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(line + 2 * k),
+                         _mm_packs_epi32(_mm_unpacklo_epi32(left, right),
+                                         _mm_unpackhi_epi32(left, right)));
+        const __m128i first = _mm_srai_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(x, d), dryWet), 8);
+        const __m128i second = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(x, d), dryWet), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(io + 2 * k), _mm_packs_epi32(first, second));
+    }
+    return k;
+}
+#endif
+
+// `frames` frames whose delayed frames and delay-line frames are two separate
+// ranges, so the frames do not depend on each other.
+void echoApart(int16_t *__restrict io, const int16_t *__restrict delayed,
+               int16_t *__restrict line, size_t frames, const EchoWeights w)
+{
+    size_t k = 0;
+#if defined(__SSE2__)
+    k = echoApartWide(io, delayed, line, frames, w);
+#endif
+    for (; k < frames; ++k)
+        echoFrame(io + 2 * k, delayed + 2 * k, line + 2 * k, w);
+}
+
+// The same where each frame reads the delay-line frame it then overwrites (a
+// delay of 0 or of the whole line).
+void echoSameFrame(int16_t *io, int16_t *line, size_t frames, const EchoWeights &w)
+{
+    for (size_t k = 0; k < frames; ++k)
+        echoFrame(io + 2 * k, line + 2 * k, line + 2 * k, w);
+}
+
+} // namespace
+
+// The predecessor is pulled for the whole request at once, straight into the
+// output buffer, and the echo is applied in place: every node before it
+// delivers the same stream however it is cut into pulls, so this equals
+// pulling it 16 frames at a time. The delay line is still run frame by frame,
+// in stretches in which neither index wraps and the frames read lie apart
+// from the frames written.
 uint32_t EchoNode::pull(int16_t *out, uint32_t frames)
 {
-    int16_t block[2 * ECHO_BLOCK_FRAMES];
-    while (frames > 0) {
-        const uint32_t count = frames < ECHO_BLOCK_FRAMES ? frames : ECHO_BLOCK_FRAMES;
-        pullPredecessor(block, count, 2);
-        for (uint32_t i = 0; i < count; ++i) {
-            int32_t read = writeIndex - delayFrames;
-            if (read < 0)
-                read += bufferFrames;
-            const int32_t xL = block[2 * i];
-            const int32_t xR = block[2 * i + 1];
-            const int32_t dL = buffer[2 * read];
-            const int32_t dR = buffer[2 * read + 1];
-            // The weights add up to 65536 (and 256), so no sum leaves 32 bits.
-            buffer[2 * writeIndex] = low16(
-                (xL * directInput + xR * crossInput + dL * directFeedback + dR * crossFeedback) >>
-                16);
-            buffer[2 * writeIndex + 1] = low16(
-                (xR * directInput + xL * crossInput + dR * directFeedback + dL * crossFeedback) >>
-                16);
-            out[2 * i] = low16((xL * dryLevel + dL * wetLevel) >> 8);
-            out[2 * i + 1] = low16((xR * dryLevel + dR * wetLevel) >> 8);
-            if (++writeIndex == bufferFrames)
-                writeIndex = 0;
+    pullPredecessor(out, frames, 2);
+    const EchoWeights weights{directInput,    crossInput,
+                              directFeedback, crossFeedback,
+                              static_cast<int16_t>(dryLevel), static_cast<int16_t>(wetLevel)};
+    size_t left = frames;
+    while (left > 0) {
+        int32_t read = writeIndex - delayFrames;
+        if (read < 0)
+            read += bufferFrames;
+        size_t run = left;
+        const size_t toWriteEnd = size_t(bufferFrames - writeIndex);
+        const size_t toReadEnd = size_t(bufferFrames - read);
+        if (run > toWriteEnd)
+            run = toWriteEnd;
+        if (run > toReadEnd)
+            run = toReadEnd;
+        int16_t *line = buffer + 2 * size_t(writeIndex);
+        if (read == writeIndex) {
+            echoSameFrame(out, line, run, weights);
+        } else {
+            const size_t apart = size_t(read < writeIndex ? writeIndex - read : read - writeIndex);
+            if (run > apart)
+                run = apart;
+            echoApart(out, buffer + 2 * size_t(read), line, run, weights);
         }
-        out += 2 * count;
-        frames -= count;
+        writeIndex += static_cast<int32_t>(run);
+        if (writeIndex == bufferFrames)
+            writeIndex = 0;
+        out += 2 * run;
+        left -= run;
     }
     return 1;
 }

@@ -7,8 +7,10 @@
 //   (nothing is left allocated then) or the rate lies outside 8000..192000.
 //   The delay line holds about 516 ms and starts silent; the delay starts at
 //   128 ms, feedback and mix at 128/256, cross-feed at 255/256.
-// - pull writes stereo frames, pulling its predecessor 16 frames at a time.
-//   It always returns 1: an echo reports sounding even after the voice
+// - pull writes stereo frames. It pulls its predecessor for the whole
+//   request straight into the output buffer and applies the echo in place;
+//   the output equals that of pulling 16 frames at a time, since the nodes
+//   before it give the same stream however it is cut. It always returns 1: an echo reports sounding even after the voice
 //   before it has ended, so the track keeps being pulled and its tail rings
 //   out.
 // - setParameters: TAG_ECHO_DELAY v (units of 2 ms) sets the delay at once;
@@ -23,8 +25,6 @@
 #include "graph/node.h"
 
 namespace dbm {
-
-constexpr uint32_t ECHO_BLOCK_FRAMES = 16;
 
 class EchoNode final : public ProcessingNode {
 public:
