@@ -2,6 +2,7 @@
 // loaded with dlopen, found by its header, operations looked up by name.
 #include "host/plugin_loader.h"
 #include "host/services.h"
+#include "tools/modwriter/modwriter.h"
 
 #include <gtest/gtest.h>
 
@@ -183,4 +184,24 @@ TEST_F(PluginEntry, StartInitialisesAsOurHost)
     EXPECT_EQ(host.info()[dbm::INFO_CAPABILITIES], 16u);
     ASSERT_EQ(kvhost::registrations().size(), 1u);
     EXPECT_EQ(kvhost::registrations()[0].info, host.info());
+}
+
+// The plug-in keeps the host's own version, not the 5 it writes back: hosts
+// after 8 get the stream flag of value 8, earlier ones only the value 3.
+TEST_F(PluginEntry, StreamFlagsFollowTheStoredHostVersion)
+{
+    kvhost::addMemoryFile("flags.dbm", modwriter::write(modwriter::minimalModule()));
+    auto openStream = plugin.operation<dbm::OpenStreamFn>("OpenStream");
+    auto closeStream = plugin.operation<dbm::CloseStreamFn>("CloseStream");
+    for (Host host : {Host{8, 9}, Host{9, 0}}) {
+        ASSERT_EQ(init(host, kvhost::serviceRecord(10)), 1);
+        ASSERT_EQ(info[dbm::INFO_HOST_VERSION], 5u);
+        Word format[dbm::FORMAT_WORDS] = {};
+        format[dbm::FORMAT_FLAGS] = 0x100;
+        void *stream = openStream("flags.dbm", format);
+        ASSERT_NE(stream, nullptr) << host.version;
+        EXPECT_EQ(format[dbm::FORMAT_FLAGS], host.version > 8 ? 0x10Bu : 0x103u) << host.version;
+        closeStream(stream);
+    }
+    kvhost::removeMemoryFile("flags.dbm");
 }
