@@ -29,7 +29,8 @@ void addScaled(int32_t *__restrict mix, const int16_t *__restrict in, int16_t le
     }
 }
 
-// One output value: saturated beyond +-clip, otherwise (v x gain) >> 16.
+// Accumulator values to 16-bit samples: beyond +-clip saturated to +-32767,
+// otherwise (v x gain) >> 16.
 void convertValues(int16_t *__restrict out, const int32_t *__restrict mix, int32_t clip,
                    int32_t gain, uint32_t count)
 {
