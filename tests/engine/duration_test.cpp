@@ -34,34 +34,17 @@ uint64_t renderedUntilStop(const Module *module)
     return total;
 }
 
-class DurationScan : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        enginetest::useHost();
-        before = kvhost::outstandingBlocks();
-    }
-    void TearDown() override { EXPECT_EQ(kvhost::outstandingBlocks(), before); }
-    size_t before = 0;
-};
+using DurationScan = enginetest::HostTest;
 
 } // namespace
 
-// A plain song: every row once, the first row once more, then the stop tick.
-TEST_F(DurationScan, PlainSongMatchesRender)
+// A plain song (every row once, the first row once more, then the stop tick)
+// and songs with speed, tempo (with its carried remainder), breaks, delays, a
+// pattern loop and a stop command: the scanned length is where the render loop stops.
+TEST_F(DurationScan, ScannedLengthIsWhereRenderStops)
 {
-    TestModule song(4, {{0}}, {8});
-    const SongDuration d = scanSongDuration(song.module(), 44100);
-    ASSERT_TRUE(d.valid);
-    EXPECT_TRUE(d.stops);
-    EXPECT_EQ(d.frames, 55u * 882);
-    EXPECT_EQ(d.frames, renderedUntilStop(song.module()));
-}
-
-// Speed, tempo (with its carried remainder), breaks, delays, a pattern loop
-// and a stop command: the scanned length is where the render loop stops.
-TEST_F(DurationScan, GeneratedSongsMatchRender)
-{
+    TestModule plain(4, {{0}}, {8});
+    EXPECT_EQ(scanSongDuration(plain.module(), 44100).frames, 55u * 882);
     TestModule a(4, {{0, 1, 0}}, {6, 5});
     a.effect(0, 0, 0, SPEED, 3);
     a.effect2(0, 0, 1, SPEED, 120);
@@ -75,7 +58,7 @@ TEST_F(DurationScan, GeneratedSongsMatchRender)
     TestModule c(3, {{0, 0, 0}}, {3});
     c.effect(0, 1, 2, SPEED, 1);
     c.effect2(0, 2, 0, SPEED, 255);
-    for (TestModule *song : {&a, &b, &c}) {
+    for (TestModule *song : {&plain, &a, &b, &c}) {
         const SongDuration d = scanSongDuration(song->module(), 44100);
         ASSERT_TRUE(d.valid);
         EXPECT_TRUE(d.stops);

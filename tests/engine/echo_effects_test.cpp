@@ -1,7 +1,7 @@
 // Echo through the engine: flagged tracks ringing on after their samples,
 // the echo on/off command in its six forms, the echo settings, and failed
 // allocations while an echo is added.
-#include "effects_player.h"
+#include "engine_support.h"
 #include "graph/chains.h"
 #include "graph/echo.h"
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 using namespace dbm;
-using namespace effectstest;
+using namespace enginetest;
 
 namespace {
 
@@ -37,28 +37,18 @@ EchoNode *echoOf(TrackState &track)
 // track-mode echo on for track 2; row 1 holds `command` (effect 31) on `track`.
 modwriter::ModuleSpec switchSpec(uint8_t command, unsigned track)
 {
-    modwriter::ModuleSpec spec = songSpec();
+    modwriter::ModuleSpec spec = songWith({{0, 2, effects(31, 0x20)}, {1, track, effects(31, command)}});
     spec.dspe = true;
     spec.echoTrackBytes = {0, 0, 1, 1};
-    cell(spec, 0, 2) = effects(31, 0x20);
-    cell(spec, 1, track) = effects(31, command);
     return spec;
-}
-
-std::vector<int> modesAfterSwitch(uint8_t command, unsigned track)
-{
-    Player player(switchSpec(command, track));
-    if (!player.ready())
-        return {};
-    player.ticks(S + 1);
-    return echoModes(player);
 }
 
 } // namespace
 
+// A flagged track's echo tail sounds on after its sample ends, and its envelopes keep running.
 TEST(FlaggedEcho, TailSoundsAndEnvelopesRunAfterTheSampleEnds)
 {
-    modwriter::ModuleSpec spec = songSpec(2);
+    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0)}, {0, 1, note(4, 0)}}, 2);
     spec.dspe = true;
     spec.echoTrackBytes = {0, 1};
     spec.samples[0].frames.assign(300, 8000);
@@ -66,8 +56,6 @@ TEST(FlaggedEcho, TailSoundsAndEnvelopesRunAfterTheSampleEnds)
     fade.lastPoint = 1;
     fade.points = {{0, 64}, {64, 0}};
     spec.volumeEnvelopes.push_back(fade);
-    cell(spec, 0, 0) = note(4, 0);
-    cell(spec, 0, 1) = note(4, 0);
     Player player(spec);
     ASSERT_TRUE(player.ready());
     ASSERT_EQ(echoModes(player), (std::vector<int>{ECHO_GLOBAL, 0}));
@@ -87,25 +75,44 @@ TEST(FlaggedEcho, TailSoundsAndEnvelopesRunAfterTheSampleEnds)
     EXPECT_EQ(player.track(1).volumeEnvelopeValue, stopped);
 }
 
-TEST(EchoSwitch, ZeroAddsAGlobalEchoToThisTrack)
+struct SwitchCase {
+    const char *rule;
+    uint8_t command;
+    unsigned track;
+    std::vector<int> modes; // echo mode of each track after the command's row
+};
+
+// Effect 31 in its six forms: 0x00/0x01 add/remove this track's global echo,
+// 0x10/0x11 every track's, 0x20/0x21 this track's track-mode echo; adding
+// over an echo of either mode adds nothing and removing takes only its own mode.
+TEST(EchoSwitch, EachFormAddsOrRemovesOnlyItsOwn)
 {
-    EXPECT_EQ(modesAfterSwitch(0x00, 3), (std::vector<int>{1, 1, 2, 1}));
+    const SwitchCase cases[] = {
+        {"0x00 adds a global echo to this track", 0x00, 3, {1, 1, 2, 1}},
+        {"0x10 adds global echoes where there is none", 0x10, 0, {1, 1, 2, 1}},
+        {"0x20 adds a track-mode echo", 0x20, 3, {1, 1, 2, 2}},
+        {"0x00 over a track-mode echo adds nothing", 0x00, 2, {1, 1, 2, 0}},
+        {"0x20 over a global echo adds nothing", 0x20, 0, {1, 1, 2, 0}},
+        {"0x01 removes this track's global echo", 0x01, 0, {0, 1, 2, 0}},
+        {"0x01 leaves a track-mode echo", 0x01, 2, {1, 1, 2, 0}},
+        {"0x11 removes every global echo only", 0x11, 3, {0, 0, 2, 0}},
+        {"0x21 removes this track's track-mode echo", 0x21, 2, {1, 1, 0, 0}},
+        {"0x21 leaves a global echo", 0x21, 0, {1, 1, 2, 0}},
+        {"0x02 does nothing", 0x02, 3, {1, 1, 2, 0}},
+        {"0x31 does nothing", 0x31, 0, {1, 1, 2, 0}},
+    };
+    for (const SwitchCase &c : cases) {
+        SCOPED_TRACE(c.rule);
+        Player player(switchSpec(c.command, c.track));
+        ASSERT_TRUE(player.ready());
+        player.ticks(S + 1);
+        EXPECT_EQ(echoModes(player), c.modes);
+    }
 }
 
-TEST(EchoSwitch, TenAddsGlobalEchoesWhereThereIsNone)
+// Adding over an existing echo keeps that very node, alone at the chain's end.
+TEST(EchoSwitch, AddingOverAnEchoKeepsTheNode)
 {
-    EXPECT_EQ(modesAfterSwitch(0x10, 0), (std::vector<int>{1, 1, 2, 1}));
-}
-
-TEST(EchoSwitch, TwentyAddsATrackModeEcho)
-{
-    EXPECT_EQ(modesAfterSwitch(0x20, 3), (std::vector<int>{1, 1, 2, 2}));
-}
-
-TEST(EchoSwitch, AddingOverAnEchoOfEitherModeChangesNothing)
-{
-    EXPECT_EQ(modesAfterSwitch(0x00, 2), (std::vector<int>{1, 1, 2, 0}));
-    EXPECT_EQ(modesAfterSwitch(0x20, 0), (std::vector<int>{1, 1, 2, 0}));
     Player player(switchSpec(0x00, 2));
     ASSERT_TRUE(player.ready());
     player.ticks(S);
@@ -116,29 +123,7 @@ TEST(EchoSwitch, AddingOverAnEchoOfEitherModeChangesNothing)
     EXPECT_EQ(before->next, nullptr);
 }
 
-TEST(EchoSwitch, OneRemovesOnlyThisTracksGlobalEcho)
-{
-    EXPECT_EQ(modesAfterSwitch(0x01, 0), (std::vector<int>{0, 1, 2, 0}));
-    EXPECT_EQ(modesAfterSwitch(0x01, 2), (std::vector<int>{1, 1, 2, 0}));
-}
-
-TEST(EchoSwitch, ElevenRemovesEveryGlobalEchoOnly)
-{
-    EXPECT_EQ(modesAfterSwitch(0x11, 3), (std::vector<int>{0, 0, 2, 0}));
-}
-
-TEST(EchoSwitch, TwentyOneRemovesOnlyThisTracksTrackModeEcho)
-{
-    EXPECT_EQ(modesAfterSwitch(0x21, 2), (std::vector<int>{1, 1, 0, 0}));
-    EXPECT_EQ(modesAfterSwitch(0x21, 0), (std::vector<int>{1, 1, 2, 0}));
-}
-
-TEST(EchoSwitch, OtherParametersDoNothing)
-{
-    EXPECT_EQ(modesAfterSwitch(0x02, 3), (std::vector<int>{1, 1, 2, 0}));
-    EXPECT_EQ(modesAfterSwitch(0x31, 0), (std::vector<int>{1, 1, 2, 0}));
-}
-
+// Echo settings from a track without echo reach every global echo, not a track-mode one.
 TEST(EchoSettings, FromATrackWithoutEchoReachEveryGlobalEchoButNotATrackModeOne)
 {
     modwriter::ModuleSpec spec = switchSpec(0x02, 3);
@@ -159,6 +144,7 @@ TEST(EchoSettings, FromATrackWithoutEchoReachEveryGlobalEchoButNotATrackModeOne)
     EXPECT_EQ(echoOf(player.track(2))->wetLevel, 128);
 }
 
+// Settings on a track with a track-mode echo reach only that echo.
 TEST(EchoSettings, TrackModeEchoKeepsItsOwn)
 {
     modwriter::ModuleSpec spec = switchSpec(0x02, 3);
@@ -171,13 +157,12 @@ TEST(EchoSettings, TrackModeEchoKeepsItsOwn)
     EXPECT_EQ(player.track(0).echoMix, 128u);
 }
 
+// An echo removed and added again starts from silence with the defaults.
 TEST(EchoSettings, RemovedAndAddedEchoStartsSilentWithDefaults)
 {
-    modwriter::ModuleSpec spec = songSpec(2);
+    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0, 1, 34, 200, 32, 10)}, {4, 0, effects(31, 0x01, 31, 0x00)}}, 2);
     spec.dspe = true;
     spec.echoTrackBytes = {0, 1};
-    cell(spec, 0, 0) = note(4, 0, 1, 34, 200, 32, 10);
-    cell(spec, 4, 0) = effects(31, 0x01, 31, 0x00);
     Player player(spec);
     ASSERT_TRUE(player.ready());
     for (int tick = 0; tick < 4 * S; ++tick)
@@ -196,13 +181,12 @@ TEST(EchoSettings, RemovedAndAddedEchoStartsSilentWithDefaults)
     EXPECT_TRUE(silent);
 }
 
+// Whichever allocation fails while an echo is added, the track stays without echo and plays on.
 TEST(EchoAllocation, EveryFailingAllocationLeavesTheTrackWithoutEchoAndPlaying)
 {
-    modwriter::ModuleSpec spec = songSpec(2);
+    modwriter::ModuleSpec spec = songWith({{0, 1, note(4, 0)}, {1, 0, effects(31, 0x00)}}, 2);
     spec.instruments[0].flags = 1; // looped, so track 1 sounds throughout
     spec.instruments[0].loopLength = 4000;
-    cell(spec, 0, 1) = note(4, 0);
-    cell(spec, 1, 0) = effects(31, 0x00);
     testsupport::ensureHost();
     bool added = false;
     for (uint64_t k = 1; k < 20 && !added; ++k) {

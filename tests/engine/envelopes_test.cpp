@@ -1,6 +1,6 @@
 // Envelope stepping: segments, holds, sustain release, loops, and envelopes
 // whose positions repeat or fall.
-#include "effects_support.h"
+#include "engine_support.h"
 #include "graph/parameters.h"
 
 #include <gtest/gtest.h>
@@ -46,15 +46,44 @@ std::vector<int> run(EnvelopeState &state, const Envelope &envelope, unsigned sh
     return values;
 }
 
-} // namespace
+struct StepCase {
+    const char *rule;
+    Envelope envelope;
+    unsigned shift;
+    std::vector<int> expected;
+};
 
-TEST(EnvelopeStep, RampRisesOverItsTicksThenHoldsAtTheLastPoint)
+Envelope looped(Envelope envelope, uint16_t loopStart, uint16_t loopEnd)
 {
-    const Envelope envelope = makeEnvelope({{0, 0}, {4, 64}});
-    EnvelopeState state = restarted(envelope);
-    EXPECT_EQ(run(state, envelope, 8, 7), (std::vector<int>{0, 4096, 8192, 12288, 16384, 16384, 16384}));
+    envelope.loopStart = loopStart;
+    envelope.loopEnd = loopEnd;
+    return envelope;
 }
 
+} // namespace
+
+// Each tick gives the envelope's value along its segments, scaled by the shift.
+TEST(EnvelopeStep, ValuesTickByTick)
+{
+    const StepCase cases[] = {
+        {"the (0,0)-(4,64) ramp rises over its ticks, then holds at the last point",
+         makeEnvelope({{0, 0}, {4, 64}}), 8, {0, 4096, 8192, 12288, 16384, 16384, 16384}},
+        {"a loop jumps back without showing its end point's value",
+         looped(makeEnvelope({{0, 0}, {2, 64}, {4, 32}}), 1, 2), 8,
+         {0, 8192, 16384, 12288, 16384, 12288, 16384, 12288, 16384}},
+        {"a segment between repeated positions lasts one tick", makeEnvelope({{0, 0}, {0, 64}, {4, 0}}), 8,
+         {0, 16384, 12288, 8192, 4096, 0}},
+        {"a full panning swing runs both ways", makeEnvelope({{0, -128}, {4, 128}, {8, -128}}), 7,
+         {-16384, -8192, 0, 8192, 16384, 8192, 0, -8192, -16384, -16384}},
+    };
+    for (const StepCase &c : cases) {
+        SCOPED_TRACE(c.rule);
+        EnvelopeState state = restarted(c.envelope);
+        EXPECT_EQ(run(state, c.envelope, c.shift, int(c.expected.size())), c.expected);
+    }
+}
+
+// A sustain point holds until its marker is cleared; then the envelope runs on.
 TEST(EnvelopeStep, SustainHoldsUntilItsMarkerIsCleared)
 {
     Envelope envelope = makeEnvelope({{0, 0}, {4, 64}, {8, 32}});
@@ -66,34 +95,17 @@ TEST(EnvelopeStep, SustainHoldsUntilItsMarkerIsCleared)
     EXPECT_EQ(run(state, envelope, 8, 7), (std::vector<int>{16384, 14336, 12288, 10240, 8192, 8192, 8192}));
 }
 
-TEST(EnvelopeStep, LoopJumpsBackWithoutShowingItsEndValue)
-{
-    Envelope envelope = makeEnvelope({{0, 0}, {2, 64}, {4, 32}});
-    envelope.loopStart = 1;
-    envelope.loopEnd = 2;
-    EnvelopeState state = restarted(envelope);
-    EXPECT_EQ(run(state, envelope, 8, 9),
-              (std::vector<int>{0, 8192, 16384, 12288, 16384, 12288, 16384, 12288, 16384}));
-}
-
+// A released loop runs on to its end point and holds there.
 TEST(EnvelopeStep, ReleasedLoopRunsOnToItsEndPoint)
 {
-    Envelope envelope = makeEnvelope({{0, 0}, {2, 64}, {4, 32}});
-    envelope.loopStart = 1;
-    envelope.loopEnd = 2;
+    const Envelope envelope = looped(makeEnvelope({{0, 0}, {2, 64}, {4, 32}}), 1, 2);
     EnvelopeState state = restarted(envelope);
     run(state, envelope, 8, 4);
     state.loopEnd = INDEX_NONE;
     EXPECT_EQ(run(state, envelope, 8, 3), (std::vector<int>{8192, 8192, 8192}));
 }
 
-TEST(EnvelopeStep, SegmentBetweenRepeatedPositionsLastsOneTick)
-{
-    const Envelope envelope = makeEnvelope({{0, 0}, {0, 64}, {4, 0}});
-    EnvelopeState state = restarted(envelope);
-    EXPECT_EQ(run(state, envelope, 8, 6), (std::vector<int>{0, 16384, 12288, 8192, 4096, 0}));
-}
-
+// Falling positions give the long segment of the 16-bit wrapped length, never a division by zero.
 TEST(EnvelopeStep, FallingPositionsGiveTheLongWrappedSegment)
 {
     const Envelope envelope = makeEnvelope({{10, 0}, {5, 64}});
@@ -111,17 +123,9 @@ TEST(EnvelopeStep, FallingPositionsGiveTheLongWrappedSegment)
     EXPECT_EQ(stepEnvelope(state, envelope, 8), 16384);
 }
 
-TEST(EnvelopeStep, FullPanningSwingRunsBothWays)
-{
-    const Envelope envelope = makeEnvelope({{0, -128}, {4, 128}, {8, -128}});
-    EnvelopeState state = restarted(envelope);
-    EXPECT_EQ(run(state, envelope, 7, 10),
-              (std::vector<int>{-16384, -8192, 0, 8192, 16384, 8192, 0, -8192, -16384, -16384}));
-}
-
+// A full swing over the longest segment (2048 ticks) stays exact.
 TEST(EnvelopeStep, LongestSwingOverTheLongestSegmentStaysExact)
 {
-    // 2048 ticks from -128 to +128: the products exceed 16 x 16 bits.
     const Envelope envelope = makeEnvelope({{0, -128}, {2048, 128}});
     EnvelopeState state = restarted(envelope);
     for (int elapsed = 0; elapsed < 2048; ++elapsed)
@@ -129,9 +133,10 @@ TEST(EnvelopeStep, LongestSwingOverTheLongestSegmentStaysExact)
     EXPECT_EQ(stepEnvelope(state, envelope, 7), 16384);
 }
 
+// Only sounding tracks step their envelopes: a track whose sample ended keeps its value.
 TEST(EnvelopePass, OnlySoundingTracksStepTheirEnvelopes)
 {
-    effectstest::HandEngine hand(2);
+    enginetest::HandEngine hand(2);
     Envelope envelopes[1] = {makeEnvelope({{0, 0}, {4, 64}})};
     hand.module.volumeEnvelopes = envelopes;
     hand.module.volumeEnvelopeCount = 1;
@@ -147,9 +152,10 @@ TEST(EnvelopePass, OnlySoundingTracksStepTheirEnvelopes)
     EXPECT_EQ(hand.tracks[1].volumeEnvelopeState.point, 0);
 }
 
+// An envelope index outside the module is never read.
 TEST(EnvelopePass, EnvelopeIndexOutsideTheModuleIsNotRead)
 {
-    effectstest::HandEngine hand(2);
+    enginetest::HandEngine hand(2);
     hand.tracks[0].sounding = 1;
     hand.tracks[0].volumeEnvelopeState.envelope = 3;
     hand.tracks[0].volumeEnvelopeValue = 16384;

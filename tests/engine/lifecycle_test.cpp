@@ -9,25 +9,21 @@ using enginetest::TestModule;
 
 namespace {
 
-class EngineLifecycle : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        enginetest::useHost();
-        kvhost::resetHostControls();
-        before = kvhost::outstandingBlocks();
-    }
-    void TearDown() override
-    {
-        kvhost::resetHostControls();
-        EXPECT_EQ(kvhost::outstandingBlocks(), before);
-    }
-    size_t before = 0;
-};
+using EngineLifecycle = enginetest::HostTest;
 
 TestModule fourTracks()
 {
     return TestModule(4, {{0, 1}}, {64, 64});
+}
+
+// The allocations createEngine makes for `module`.
+uint64_t allocationsFor(const Module *module)
+{
+    const uint64_t start = kvhost::allocationCount();
+    Engine *engine = createEngine(module, 44100, 64);
+    EXPECT_NE(engine, nullptr);
+    destroyEngine(engine);
+    return kvhost::allocationCount() - start;
 }
 
 struct GainCase {
@@ -39,8 +35,9 @@ struct GainCase {
 
 } // namespace
 
-// Rates outside 8000..192000 and a zero maxFrames are refused; the bounds are accepted.
-TEST_F(EngineLifecycle, RateAndFrameLimits)
+// Rates outside 8000..192000, a zero maxFrames, and modules without tracks or
+// without orders in song 0 are refused; the bounds are accepted.
+TEST_F(EngineLifecycle, RefusedRatesAndModules)
 {
     TestModule song = fourTracks();
     EXPECT_EQ(createEngine(song.module(), 7999, 64), nullptr);
@@ -53,11 +50,6 @@ TEST_F(EngineLifecycle, RateAndFrameLimits)
         EXPECT_EQ(engine->sampleRate, rate);
         destroyEngine(engine);
     }
-}
-
-// A module without tracks, or whose song 0 has no orders, cannot be played.
-TEST_F(EngineLifecycle, UnplayableModulesRefused)
-{
     TestModule noTracks(0, {{0}}, {64});
     EXPECT_EQ(createEngine(noTracks.module(), 44100, 64), nullptr);
     TestModule noOrders(4, {{}}, {64});
@@ -66,36 +58,25 @@ TEST_F(EngineLifecycle, UnplayableModulesRefused)
     EXPECT_EQ(createEngine(noSongs.module(), 44100, 64), nullptr);
 }
 
-// Output gain and clip level follow 2^(level/6) / tracks in 16.16, truncated.
+// Output gain and clip level follow 2^(level/6) / tracks in 16.16, truncated;
+// extreme levels neither overflow nor divide by zero: the gain wraps to 0 and
+// the clip level stays at its maximum.
 TEST_F(EngineLifecycle, OutputGainsAndClipLevels)
 {
     const GainCase cases[] = {
         {4, 0, 16384, 131071}, {4, 16, 104032, 20642}, {4, -1, 14596, 147128},
-        {8, 16, 52016, 41285}, {2, 6, 65536, 32767},
+        {8, 16, 52016, 41285}, {2, 6, 65536, 32767}, {4, 32767, 0, 2147483647}, {4, -32768, 0, 2147483647},
     };
     for (const GainCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.tracks << " tracks, level " << c.level);
         TestModule song(c.tracks, {{0}}, {64});
         Engine *engine = createEngine(song.module(), 44100, 64);
         ASSERT_NE(engine, nullptr);
-        EXPECT_EQ(setOutputLevel(engine, c.level), c.gain) << c.tracks << " tracks, level " << c.level;
+        EXPECT_EQ(setOutputLevel(engine, c.level), c.gain);
         EXPECT_EQ(engine->outputGain, c.gain);
-        EXPECT_EQ(engine->clipLevel, c.clip) << c.tracks << " tracks, level " << c.level;
+        EXPECT_EQ(engine->clipLevel, c.clip);
         destroyEngine(engine);
     }
-}
-
-// Extreme levels neither overflow nor divide by zero: the gain wraps to 0 and
-// the clip level stays at its maximum.
-TEST_F(EngineLifecycle, ExtremeLevelsAreDefined)
-{
-    TestModule song = fourTracks();
-    Engine *engine = createEngine(song.module(), 44100, 64);
-    ASSERT_NE(engine, nullptr);
-    EXPECT_EQ(setOutputLevel(engine, 32767), 0);
-    EXPECT_EQ(engine->clipLevel, 2147483647);
-    EXPECT_EQ(setOutputLevel(engine, -32768), 0);
-    EXPECT_EQ(engine->clipLevel, 2147483647);
-    destroyEngine(engine);
 }
 
 // The pan delay grows with the square of the panning up to 0.333 ms of frames.
@@ -201,12 +182,7 @@ TEST_F(EngineLifecycle, EveryAllocationFailureIsCleanedUp)
 {
     TestModule song = fourTracks();
     const Module *module = song.module();
-    kvhost::resetHostControls();
-    const uint64_t start = kvhost::allocationCount();
-    Engine *engine = createEngine(module, 44100, 64);
-    ASSERT_NE(engine, nullptr);
-    const uint64_t needed = kvhost::allocationCount() - start;
-    destroyEngine(engine);
+    const uint64_t needed = allocationsFor(module);
     ASSERT_GE(needed, 8u); // record, two buffers, tracks, four track outputs
     for (uint64_t k = 1; k <= needed; ++k) {
         kvhost::failAllocation(k);
@@ -222,14 +198,10 @@ TEST_F(EngineLifecycle, FailedEchoLeavesTrackWithoutEcho)
     TestModule song = fourTracks();
     song.echoFlag(0);
     const Module *module = song.module();
-    const uint64_t start = kvhost::allocationCount();
-    Engine *engine = createEngine(module, 44100, 64);
-    ASSERT_NE(engine, nullptr);
-    const uint64_t needed = kvhost::allocationCount() - start;
-    destroyEngine(engine);
+    const uint64_t needed = allocationsFor(module);
     for (uint64_t k = 1; k <= needed; ++k) {
         kvhost::failAllocation(k);
-        engine = createEngine(module, 44100, 64);
+        Engine *engine = createEngine(module, 44100, 64);
         kvhost::resetHostControls();
         if (engine) {
             EXPECT_EQ(queryOutputChain(engine->tracks[0], ATTR_ECHO_MODE), 0) << "allocation " << k;

@@ -1,13 +1,13 @@
 // The parameter push: resampling steps from pitches, and the track gains from
 // volume, panning, envelopes and global volume.
-#include "effects_support.h"
+#include "engine_support.h"
 #include "graph/parameters.h"
 
 #include <gtest/gtest.h>
 
 using namespace dbm;
-using effectstest::HandEngine;
-using effectstest::ProbeNode;
+using enginetest::HandEngine;
+using enginetest::ProbeNode;
 
 namespace {
 
@@ -18,56 +18,49 @@ uint32_t stepFor(HandEngine &hand, ProbeNode &probe, int32_t pitch)
     return probe.last(TAG_RESAMPLE_STEP);
 }
 
+struct StepCase {
+    const char *rule;
+    int32_t speed;
+    uint32_t baseRate;
+    int32_t pitch;
+    uint32_t step;
+};
+
+struct GainCase {
+    const char *rule;
+    int32_t volume, panning; // unscaled
+    int16_t volumeEnvelope, panningEnvelope, globalVolume;
+    int16_t left, right;
+};
+
 } // namespace
 
-TEST(PitchStep, ReferencePitchPlaysAtTheBaseRate)
+// The step is 2^(pitch / 96 octaves) from the fine and octave tables, scaled by base rate / output rate.
+TEST(PitchStep, StepsFromPitchSpeedAndBaseRate)
 {
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    EXPECT_EQ(stepFor(hand, probe, 384 * 6), 0x10000u);
+    const StepCase cases[] = {
+        {"the reference pitch plays at the base rate", 6, 44100, 384 * 6, 0x10000u},
+        {"one octave up doubles the step", 6, 44100, 480 * 6, 0x20000u},
+        {"the remainder of the speed selects the fine factor", 6, 44100, 384 * 6 + 1, 65615u},
+        {"base rate against output rate scales the step", 6, 22050, 384 * 6, 0x8000u},
+        {"a pitch below the lowest octave holds the voice", 6, 44100, 96 * 6 - 1, 0u},
+        {"the lowest octave", 6, 44100, 96 * 6, 65536u >> 3},
+        {"twenty octaves up saturates instead of shifting negatively", 1, 44100, 96 + 20 * 96, UINT32_MAX},
+        {"the highest pitch saturates", 1, 44100, 65535, UINT32_MAX},
+        {"nineteen octaves up is computed: 2^35, of which the low 32 bits are kept", 1, 44100, 96 + 19 * 96, 0u},
+        {"speed 0 is read as speed 1", 0, 44100, 384, 0x10000u},
+    };
+    for (const StepCase &c : cases) {
+        SCOPED_TRACE(c.rule);
+        HandEngine hand;
+        hand.setSpeed(c.speed);
+        hand.instrument.baseRate = c.baseRate;
+        ProbeNode &probe = hand.attachProbe(0);
+        EXPECT_EQ(stepFor(hand, probe, c.pitch), c.step);
+    }
 }
 
-TEST(PitchStep, OneOctaveUpDoublesTheStep)
-{
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    EXPECT_EQ(stepFor(hand, probe, 480 * 6), 0x20000u);
-}
-
-TEST(PitchStep, RemainderOfTheSpeedSelectsTheFineFactor)
-{
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    EXPECT_EQ(stepFor(hand, probe, 384 * 6 + 1), 65615u);
-}
-
-TEST(PitchStep, BaseRateAgainstOutputRateScalesTheStep)
-{
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    hand.instrument.baseRate = 22050;
-    EXPECT_EQ(stepFor(hand, probe, 384 * 6), 0x8000u);
-}
-
-TEST(PitchStep, PitchBelowTheLowestOctaveHoldsTheVoice)
-{
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    EXPECT_EQ(stepFor(hand, probe, 96 * 6 - 1), 0u);
-    EXPECT_EQ(stepFor(hand, probe, 96 * 6), 65536u >> 3);
-}
-
-TEST(PitchStep, TwentyOctavesUpSaturatesInsteadOfShiftingNegatively)
-{
-    HandEngine hand;
-    hand.setSpeed(1);
-    ProbeNode &probe = hand.attachProbe(0);
-    EXPECT_EQ(stepFor(hand, probe, 96 + 20 * 96), UINT32_MAX);
-    EXPECT_EQ(stepFor(hand, probe, 65535), UINT32_MAX);
-    // Nineteen octaves up is still computed: 2^35, of which the low 32 bits are kept.
-    EXPECT_EQ(stepFor(hand, probe, 96 + 19 * 96), 0u);
-}
-
+// A speed beyond the fine tables is read as the nearest table.
 TEST(PitchStep, SpeedOutsideTheTablesIsReadAsTheNearestTable)
 {
     HandEngine hand;
@@ -76,10 +69,9 @@ TEST(PitchStep, SpeedOutsideTheTablesIsReadAsTheNearestTable)
     const uint32_t at31 = stepFor(hand, probe, 384 * 31 + 30);
     hand.engine.speed = 40;
     EXPECT_EQ(stepFor(hand, probe, 384 * 31 + 30), at31);
-    hand.engine.speed = 0;
-    EXPECT_EQ(stepFor(hand, probe, 384), 0x10000u);
 }
 
+// A track whose instrument is missing or not a sample gets no step.
 TEST(PitchStep, TrackWithoutSampleInstrumentGetsNoStep)
 {
     HandEngine hand;
@@ -93,6 +85,7 @@ TEST(PitchStep, TrackWithoutSampleInstrumentGetsNoStep)
     EXPECT_EQ(probe.last(TAG_RESAMPLE_STEP, 7), 7u);
 }
 
+// The arpeggio phase selects which offset is added to the pitch.
 TEST(PitchStep, ArpeggioPhaseSelectsItsOffset)
 {
     HandEngine hand;
@@ -105,6 +98,7 @@ TEST(PitchStep, ArpeggioPhaseSelectsItsOffset)
     EXPECT_EQ(stepFor(hand, probe, 384 * 6), 0x20000u);
 }
 
+// Vibrato adds the depth-scaled sine and advances its phase by its speed, wrapping at 64.
 TEST(PitchStep, VibratoAddsTheScaledSineAndAdvancesItsPhase)
 {
     HandEngine hand;
@@ -117,88 +111,46 @@ TEST(PitchStep, VibratoAddsTheScaledSineAndAdvancesItsPhase)
     EXPECT_EQ(track.vibratoPhase, 20);
     track.vibratoPhase = 48; // the trough
     EXPECT_EQ(stepFor(hand, probe, 384 * 6), 58809u); // 15 down: half of 2^(81/96)
-}
-
-TEST(PitchStep, VibratoPhaseWrapsAt64)
-{
-    HandEngine hand;
-    TrackState &track = hand.tracks[0];
     track.vibratoSpeed = 8;
     track.vibratoPhase = 60;
     pushTrackParameters(&hand.engine);
     EXPECT_EQ(track.vibratoPhase, 4);
 }
 
-struct GainCase {
-    int32_t panning; // unscaled
-    int16_t panningEnvelope;
-    int16_t globalVolume;
-    int16_t left, right;
-};
-
-class TrackGains : public ::testing::TestWithParam<GainCase> {};
-
-TEST_P(TrackGains, PanningLawAttenuatesOnlyTheFarSide)
+// Gains: volume x volume envelope x global volume, the panning law attenuating
+// only the far side, with volume and panning brought into range first.
+TEST(TrackGains, PanningLawAndRanges)
 {
-    const GainCase c = GetParam();
-    HandEngine hand;
-    TrackState &track = hand.tracks[0];
-    track.volume = 64 * 6;
-    track.panning = c.panning * 6;
-    track.volumeEnvelopeValue = 16384;
-    track.panningEnvelopeValue = c.panningEnvelope;
-    hand.engine.globalVolume = c.globalVolume;
-    pushTrackParameters(&hand.engine);
-    EXPECT_EQ(track.leftGain, c.left);
-    EXPECT_EQ(track.rightGain, c.right);
+    const GainCase cases[] = {
+        {"centre", 64, 0, 16384, 0, 64, 16384, 16384},
+        {"full right", 64, 128, 16384, 0, 64, 0, 16384},
+        {"half right", 64, 64, 16384, 0, 64, 8192, 16384},
+        {"half left", 64, -64, 16384, 0, 64, 16384, 8192},
+        {"global volume halves", 64, 0, 16384, 0, 32, 8192, 8192},
+        {"envelope fully left", 64, 0, 16384, -16384, 64, 16384, 0},
+        {"no room left to move", 64, 128, 16384, -16384, 64, 0, 16384},
+        {"half the room right", 64, 64, 16384, 8192, 64, 4096, 16384},
+        {"the volume envelope scales both sides", 64, 0, 4096, 0, 64, 4096, 4096},
+        {"a silent track", 0, 0, 16384, 0, 64, 0, 0},
+        {"unchecked volume and panning far right", 300, 1000, 16384, 0, 64, 0, 16384},
+        {"unchecked volume and panning far left", 300, -1000, 16384, 0, 64, 16384, 0},
+    };
+    for (const GainCase &c : cases) {
+        SCOPED_TRACE(c.rule);
+        HandEngine hand;
+        TrackState &track = hand.tracks[0];
+        track.volume = c.volume * 6;
+        track.panning = c.panning * 6;
+        track.volumeEnvelopeValue = c.volumeEnvelope;
+        track.panningEnvelopeValue = c.panningEnvelope;
+        hand.engine.globalVolume = c.globalVolume;
+        pushTrackParameters(&hand.engine);
+        EXPECT_EQ(track.leftGain, c.left);
+        EXPECT_EQ(track.rightGain, c.right);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TrackGains,
-                         ::testing::Values(GainCase{0, 0, 64, 16384, 16384},      // centre
-                                           GainCase{128, 0, 64, 0, 16384},        // full right
-                                           GainCase{64, 0, 64, 8192, 16384},      // half right
-                                           GainCase{-64, 0, 64, 16384, 8192},     // half left
-                                           GainCase{0, 0, 32, 8192, 8192},        // global volume halves
-                                           GainCase{0, -16384, 64, 16384, 0},     // envelope fully left
-                                           GainCase{128, -16384, 64, 0, 16384},   // no room left to move
-                                           GainCase{64, 8192, 64, 4096, 16384})); // half the room right
-
-TEST(TrackGainsRange, VolumeEnvelopeScalesBothSides)
-{
-    HandEngine hand;
-    TrackState &track = hand.tracks[0];
-    track.volume = 64 * 6;
-    track.volumeEnvelopeValue = 4096;
-    pushTrackParameters(&hand.engine);
-    EXPECT_EQ(track.leftGain, 4096);
-    EXPECT_EQ(track.rightGain, 4096);
-}
-
-TEST(TrackGainsRange, UncheckedDefaultsCannotPushGainsOutOfRange)
-{
-    HandEngine hand;
-    TrackState &track = hand.tracks[0];
-    track.volume = 300 * 6;
-    track.panning = 1000 * 6;
-    track.volumeEnvelopeValue = 16384;
-    pushTrackParameters(&hand.engine);
-    EXPECT_EQ(track.leftGain, 0);
-    EXPECT_EQ(track.rightGain, 16384);
-    track.panning = -1000 * 6;
-    pushTrackParameters(&hand.engine);
-    EXPECT_EQ(track.leftGain, 16384);
-    EXPECT_EQ(track.rightGain, 0);
-}
-
-TEST(TrackGainsRange, SilentTrackHasZeroGains)
-{
-    HandEngine hand;
-    hand.tracks[0].volumeEnvelopeValue = 16384;
-    pushTrackParameters(&hand.engine);
-    EXPECT_EQ(hand.tracks[0].leftGain, 0);
-    EXPECT_EQ(hand.tracks[0].rightGain, 0);
-}
-
+// The voice gets the track's own panning, unscaled, without the envelope.
 TEST(PanningTag, VoiceGetsTheTracksOwnPanningUnscaled)
 {
     HandEngine hand;

@@ -4,27 +4,46 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <optional>
 #include <vector>
 
 using namespace dbm;
-using enginetest::ConstantNode;
 using enginetest::TestModule;
 
 namespace {
 
-class RenderLoop : public ::testing::Test {
-protected:
-    void SetUp() override
+// Produces `left`/`right` in every frame and records the size of each pull.
+// Lives in the test: destroy does nothing.
+class ConstantNode : public ProcessingNode {
+public:
+    ConstantNode(int16_t l, int16_t r) : ProcessingNode(NODE_TRACK_OUTPUT), left(l), right(r) {}
+
+    uint32_t pull(int16_t *buffer, uint32_t frames) override
     {
-        enginetest::useHost();
-        kvhost::resetHostControls();
-        before = kvhost::outstandingBlocks();
+        pulls.push_back(frames);
+        for (uint32_t i = 0; i < frames; ++i) {
+            buffer[2 * i] = left;
+            buffer[2 * i + 1] = right;
+        }
+        return result;
     }
+    void destroy() override {}
+    void setParameters(const NodeTag *) override {}
+    uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
+    void reset() override {}
+
+    int16_t left, right;
+    uint32_t result = 1;
+    std::vector<uint32_t> pulls;
+};
+
+class RenderLoop : public enginetest::HostTest {
+protected:
     void TearDown() override
     {
         destroyEngine(engine);
-        EXPECT_EQ(kvhost::outstandingBlocks(), before);
+        HostTest::TearDown();
     }
 
     void create(TestModule module, uint32_t maxFrames = 4000)
@@ -34,25 +53,22 @@ protected:
         ASSERT_NE(engine, nullptr);
     }
 
-    // Puts `node` in front of the track's output chain as its last node and
-    // makes the track sound.
-    void tap(unsigned track, ConstantNode &node)
+    // A node producing (left, right) put at the end of the track's output
+    // chain, the track made to sound.
+    ConstantNode &tap(unsigned track, int16_t left, int16_t right)
     {
+        nodes.emplace_back(left, right);
         TrackState &t = engine->tracks[track];
-        t.outputChain.append(&node);
+        t.outputChain.append(&nodes.back());
         t.sounding = 1;
         t.volumeEnvelopeState.envelope = INDEX_NONE;
         t.panningEnvelopeState.envelope = INDEX_NONE;
-    }
-    void untap(unsigned track, ConstantNode &node)
-    {
-        engine->tracks[track].outputChain.unlink(&node);
-        engine->tracks[track].sounding = 0;
+        return nodes.back();
     }
 
+    std::deque<ConstantNode> nodes;  // outlive the engine's chains
     std::optional<TestModule> song; // outlives the engine until TearDown
     Engine *engine = nullptr;
-    size_t before = 0;
 };
 
 } // namespace
@@ -60,8 +76,7 @@ protected:
 // Asking for no frames returns 0, writes nothing and runs no tick.
 TEST_F(RenderLoop, WantedZero)
 {
-    TestModule m(4, {{0}}, {64});
-    create(m);
+    create(TestModule(4, {{0}}, {64}));
     int16_t out[4] = {7, 7, 7, 7};
     EXPECT_EQ(renderFrames(engine, 0, out), 0u);
     EXPECT_EQ(out[0], 7);
@@ -73,10 +88,8 @@ TEST_F(RenderLoop, WantedZero)
 // the next call first finishes the 646 frames left.
 TEST_F(RenderLoop, TicksCutTheRequest)
 {
-    TestModule m(4, {{0}}, {64});
-    create(m);
-    ConstantNode node(0, 0);
-    tap(1, node);
+    create(TestModule(4, {{0}}, {64}));
+    ConstantNode &node = tap(1, 0, 0);
     std::vector<int16_t> out(2 * 2000);
     EXPECT_EQ(renderFrames(engine, 2000, out.data()), 2000u);
     EXPECT_EQ(node.pulls, (std::vector<uint32_t>{882, 882, 236}));
@@ -86,14 +99,12 @@ TEST_F(RenderLoop, TicksCutTheRequest)
     EXPECT_EQ(renderFrames(engine, 1000, out.data()), 1000u);
     EXPECT_EQ(node.pulls, (std::vector<uint32_t>{646, 354}));
     EXPECT_EQ(engine->tick, 4);
-    untap(1, node);
 }
 
 // At tempo 120 the remainder carry gives 918, 919, 919, 918, 919.
 TEST_F(RenderLoop, TickLengthsCarryTheRemainder)
 {
-    TestModule m(4, {{0}}, {64});
-    create(m);
+    create(TestModule(4, {{0}}, {64}));
     engine->tempo = 120;
     std::vector<uint32_t> lengths;
     for (int i = 0; i < 5; ++i) {
@@ -125,11 +136,9 @@ TEST_F(RenderLoop, StopEndsTheCallEarly)
 // and then left alone.
 TEST_F(RenderLoop, MixAddsScaledTracks)
 {
-    TestModule m(2, {{0}}, {64});
-    create(m);
-    ConstantNode a(1000, -3), b(-7, 30000);
-    tap(0, a);
-    tap(1, b);
+    create(TestModule(2, {{0}}, {64}));
+    tap(0, 1000, -3);
+    ConstantNode &b = tap(1, -7, 30000);
     engine->tracks[0].leftGain = 16384;
     engine->tracks[0].rightGain = 8192;
     engine->tracks[1].leftGain = 8192;
@@ -143,16 +152,13 @@ TEST_F(RenderLoop, MixAddsScaledTracks)
     EXPECT_EQ(engine->tracks[1].sounding, 0u);
     mixTrack(engine, engine->tracks[1], engine->mixBuffer, 4);
     EXPECT_EQ(b.pulls.size(), 1u);
-    untap(0, a);
-    untap(1, b);
 }
 
 // The accumulator at exactly the clip level is scaled, beyond it saturates
 // at +-32767, and exactly -clipLevel is scaled.
 TEST_F(RenderLoop, ClipBoundaries)
 {
-    TestModule m(4, {{0}}, {64});
-    create(m);
+    create(TestModule(4, {{0}}, {64}));
     setOutputLevel(engine, 16); // gain 104032, clip level 20642
     const int32_t clip = engine->clipLevel;
     const int32_t values[] = {clip, clip + 1, -clip, -clip - 1, 2147483647, -2147483647 - 1, 0, -1};
@@ -173,8 +179,7 @@ TEST_F(RenderLoop, ClipBoundaries)
 // With a gain of exactly 1.0, -clipLevel gives -32768 and +clipLevel 32767.
 TEST_F(RenderLoop, UnityGainReachesMinus32768)
 {
-    TestModule m(2, {{0}}, {64});
-    create(m);
+    create(TestModule(2, {{0}}, {64}));
     setOutputLevel(engine, 6);
     ASSERT_EQ(engine->clipLevel, 32767);
     engine->mixBuffer[0] = -32767;
@@ -194,8 +199,7 @@ TEST_F(RenderLoop, UnityGainReachesMinus32768)
 // A request beyond the engine's buffers renders nothing and writes silence.
 TEST_F(RenderLoop, OversizedRequestIsRefused)
 {
-    TestModule m(4, {{0}}, {64});
-    create(m, 100);
+    create(TestModule(4, {{0}}, {64}), 100);
     std::vector<int16_t> out(2 * 101, 9);
     EXPECT_EQ(renderFrames(engine, 101, out.data()), 0u);
     for (int16_t v : out)

@@ -48,17 +48,12 @@ Trace run(Engine *engine, int ticks)
     return trace;
 }
 
-class Sequencer : public ::testing::Test {
+class Sequencer : public enginetest::HostTest {
 protected:
-    void SetUp() override
-    {
-        enginetest::useHost();
-        before = kvhost::outstandingBlocks();
-    }
     void TearDown() override
     {
         destroyEngine(engine);
-        EXPECT_EQ(kvhost::outstandingBlocks(), before);
+        HostTest::TearDown();
     }
     void create(TestModule module)
     {
@@ -68,10 +63,25 @@ protected:
     }
     std::optional<TestModule> song; // outlives the engine until TearDown
     Engine *engine = nullptr;
-    size_t before = 0;
 };
 
 using V = std::vector<int>;
+
+struct Effect {
+    unsigned pattern, row, track;
+    uint8_t effect, param;
+};
+
+// A song of one order list over patterns of equal length, every row marked.
+struct SongCase {
+    const char *rule;
+    std::vector<uint16_t> orders;
+    uint16_t patterns, rows;
+    std::vector<Effect> effects; // in the first effect column
+    int ticks;
+    V processed; // the marks of the rows processed, in order
+    V stops;     // the ticks that reported the stop
+};
 
 } // namespace
 
@@ -91,41 +101,40 @@ TEST_F(Sequencer, SpeedOneStartsARowEveryTick)
     }
 }
 
-// A stop command's row plays in full; every later row start reports the stop
-// and no row is processed again.
-TEST_F(Sequencer, StopCommandEndsAfterItsRow)
+// Stops, row delays, the end of the order list, jumps and breaks play the rows
+// they state, in order, and report the stop at the ticks they state.
+TEST_F(Sequencer, RowsPlayedAndStops)
 {
-    TestModule m(4, {{0}}, {8});
-    markAll(m, 1, 8);
-    m.effect(0, 1, 0, SPEED, 0);
-    create(m);
-    const Trace trace = run(engine, 30);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1)}));
-    EXPECT_EQ(trace.stops, (V{12, 18, 24}));
-}
-
-// A row delay on the stop's row replaces the stop: the song goes on.
-TEST_F(Sequencer, RowDelayOverridesStopOnTheSameRow)
-{
-    TestModule m(4, {{0}}, {8});
-    markAll(m, 1, 8);
-    m.effect(0, 1, 0, SPEED, 0);
-    m.effect(0, 1, 1, EXTENDED, 0xE1);
-    create(m);
-    const Trace trace = run(engine, 24);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1), mark(0, 2)}));
-    EXPECT_TRUE(trace.stops.empty());
-}
-
-// Past the last row of the last order the first row plays once more, then the song stops.
-TEST_F(Sequencer, EndOfOrdersPlaysFirstRowOnceMore)
-{
-    TestModule m(4, {{0, 1}}, {2, 2});
-    markAll(m, 2, 2);
-    create(m);
-    const Trace trace = run(engine, 42);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1), mark(1, 0), mark(1, 1), mark(0, 0)}));
-    EXPECT_EQ(trace.stops, (V{30, 36}));
+    const SongCase cases[] = {
+        {"a stop command's row plays in full; every later row start reports the stop", {0}, 1, 8,
+         {{0, 1, 0, SPEED, 0}}, 30, {mark(0, 0), mark(0, 1)}, {12, 18, 24}},
+        {"a row delay on the stop's row replaces the stop: the song goes on", {0}, 1, 8,
+         {{0, 1, 0, SPEED, 0}, {0, 1, 1, EXTENDED, 0xE1}}, 24, {mark(0, 0), mark(0, 1), mark(0, 2)}, {}},
+        {"past the last row of the last order the first row plays once more, then the song stops", {0, 1}, 2, 2,
+         {}, 42, {mark(0, 0), mark(0, 1), mark(1, 0), mark(1, 1), mark(0, 0)}, {30, 36}},
+        {"a position jump beyond the order list goes to order 0, row 0, without stopping", {0, 1, 2}, 3, 4,
+         {{1, 1, 0, JUMP, 200}}, 8 * 6,
+         {mark(0, 0), mark(0, 1), mark(0, 2), mark(0, 3), mark(1, 0), mark(1, 1), mark(0, 0), mark(0, 1)}, {}},
+        {"a break on the last row of a pattern lands in the next pattern, not the one after", {0, 1, 2}, 3, 4,
+         {{0, 3, 0, BREAK, 0x02}}, 6 * 6,
+         {mark(0, 0), mark(0, 1), mark(0, 2), mark(0, 3), mark(1, 2), mark(1, 3)}, {}},
+        {"a jump and a break on one row: the break row applies in the jumped-to pattern", {0, 1, 2}, 3, 4,
+         {{0, 1, 0, JUMP, 2}, {0, 1, 1, BREAK, 0x03}}, 3 * 6, {mark(0, 0), mark(0, 1), mark(2, 3)}, {}},
+        {"a row holding a delay and a break is held first; the break follows", {0, 1}, 2, 4,
+         {{0, 1, 0, EXTENDED, 0xE1}, {0, 1, 1, BREAK, 0x02}}, 24, {mark(0, 0), mark(0, 1), mark(1, 2)}, {}},
+    };
+    for (const SongCase &c : cases) {
+        SCOPED_TRACE(c.rule);
+        TestModule m(4, {c.orders}, std::vector<uint16_t>(c.patterns, c.rows));
+        markAll(m, c.patterns, c.rows);
+        for (const Effect &e : c.effects)
+            m.effect(e.pattern, e.row, e.track, e.effect, e.param);
+        destroyEngine(engine);
+        create(m);
+        const Trace trace = run(engine, c.ticks);
+        EXPECT_EQ(trace.rows, c.processed);
+        EXPECT_EQ(trace.stops, c.stops);
+    }
 }
 
 // A row delay of 2 holds the row for 2 x speed more ticks while its slides go on.
@@ -147,19 +156,6 @@ TEST_F(Sequencer, RowDelayHoldsTheRowWithItsState)
     EXPECT_EQ(engine->tracks[0].volume, (64 - 18) * 6);
 }
 
-// A position jump beyond the order list goes to order 0, row 0, without stopping.
-TEST_F(Sequencer, JumpPastOrderListGoesToStart)
-{
-    TestModule m(4, {{0, 1, 2}}, {4, 4, 4});
-    markAll(m, 3, 4);
-    m.effect(1, 1, 0, JUMP, 200);
-    create(m);
-    const Trace trace = run(engine, 8 * 6);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1), mark(0, 2), mark(0, 3), mark(1, 0), mark(1, 1),
-                             mark(0, 0), mark(0, 1)}));
-    EXPECT_TRUE(trace.stops.empty());
-}
-
 // A break to a row past the target pattern lands on its last row.
 TEST_F(Sequencer, BreakPastPatternLandsOnLastRow)
 {
@@ -170,45 +166,6 @@ TEST_F(Sequencer, BreakPastPatternLandsOnLastRow)
     const Trace trace = run(engine, 12);
     EXPECT_EQ(trace.rows, (V{63}));
     EXPECT_EQ(engine->songEnded, 1u); // row 63 was the song's last
-}
-
-// A break on the last row of a pattern lands in the next pattern, not the one after.
-TEST_F(Sequencer, BreakOnLastRowDoesNotSkipAPattern)
-{
-    TestModule m(4, {{0, 1, 2}}, {4, 4, 4});
-    markAll(m, 3, 4);
-    m.effect(0, 3, 0, BREAK, 0x02);
-    create(m);
-    const Trace trace = run(engine, 6 * 6);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1), mark(0, 2), mark(0, 3), mark(1, 2), mark(1, 3)}));
-}
-
-// A jump and a break on one row: the break row applies in the jumped-to pattern.
-TEST_F(Sequencer, JumpAndBreakTogether)
-{
-    TestModule m(4, {{0, 1, 2}}, {4, 4, 4});
-    markAll(m, 3, 4);
-    m.effect(0, 1, 0, JUMP, 2);
-    m.effect(0, 1, 1, BREAK, 0x03);
-    create(m);
-    const Trace trace = run(engine, 3 * 6);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1), mark(2, 3)}));
-}
-
-// A row holding a delay and a break is held first; the break follows.
-TEST_F(Sequencer, DelayThenBreak)
-{
-    TestModule m(4, {{0, 1}}, {4, 4});
-    markAll(m, 2, 4);
-    m.effect(0, 1, 0, EXTENDED, 0xE1);
-    m.effect(0, 1, 1, BREAK, 0x02);
-    create(m);
-    Trace trace = run(engine, 12);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1)}));
-    trace = run(engine, 6);
-    EXPECT_TRUE(trace.rows.empty());
-    trace = run(engine, 6);
-    EXPECT_EQ(trace.rows, (V{mark(1, 2)}));
 }
 
 // Speed and tempo commands take effect at their own row start: ticks per row
@@ -309,18 +266,4 @@ TEST_F(Sequencer, SongWithoutOrdersIsSafe)
     EXPECT_EQ(engine->orderPosition, 0);
     EXPECT_EQ(engine->currentRow, 2);
     EXPECT_EQ(runTick(engine), 1u);
-}
-
-// The row advance moves to the next order position after the pattern's last row.
-TEST_F(Sequencer, RowAdvance)
-{
-    TestModule m(4, {{1, 0}}, {4, 2});
-    create(m);
-    advanceRow(engine);
-    EXPECT_EQ(engine->currentRow, 1);
-    advanceRow(engine);
-    EXPECT_EQ(engine->orderPosition, 1);
-    EXPECT_EQ(engine->currentRow, 0);
-    EXPECT_EQ(engine->currentPattern, 0u);
-    EXPECT_EQ(engine->songEnded, 0u);
 }
