@@ -21,12 +21,11 @@
 #pragma once
 
 #include "graph/node.h"
+#include "module/module.h" // LoopMode
 
 namespace dbm {
 
 enum Direction : uint32_t { DIRECTION_FORWARD = 1, DIRECTION_BACKWARD = 2 };
-
-enum LoopMode : uint32_t { LOOP_NONE = 0, LOOP_FORWARD = 1, LOOP_PINGPONG = 2 };
 
 // A cursor position at which the source changes course.
 struct LoopEvent {
