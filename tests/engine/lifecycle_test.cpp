@@ -177,37 +177,31 @@ TEST_F(EngineLifecycle, DestroyLeavesModuleUsable)
     destroyEngine(second);
 }
 
-// Whichever allocation fails, createEngine returns null and leaves nothing behind.
+// Whichever allocation fails, createEngine returns null and leaves nothing
+// behind; an echo that cannot be created leaves that track without echo and
+// the engine standing.
 TEST_F(EngineLifecycle, EveryAllocationFailureIsCleanedUp)
 {
-    TestModule song = fourTracks();
-    const Module *module = song.module();
-    const uint64_t needed = allocationsFor(module);
-    ASSERT_GE(needed, 8u); // record, two buffers, tracks, four track outputs
-    for (uint64_t k = 1; k <= needed; ++k) {
-        kvhost::failAllocation(k);
-        EXPECT_EQ(createEngine(module, 44100, 64), nullptr) << "allocation " << k;
-        kvhost::resetHostControls();
-        EXPECT_EQ(kvhost::outstandingBlocks(), before) << "allocation " << k;
-    }
-}
-
-// An echo that cannot be created leaves that track without echo; the engine stands.
-TEST_F(EngineLifecycle, FailedEchoLeavesTrackWithoutEcho)
-{
-    TestModule song = fourTracks();
-    song.echoFlag(0);
-    const Module *module = song.module();
-    const uint64_t needed = allocationsFor(module);
-    for (uint64_t k = 1; k <= needed; ++k) {
-        kvhost::failAllocation(k);
-        Engine *engine = createEngine(module, 44100, 64);
-        kvhost::resetHostControls();
-        if (engine) {
-            EXPECT_EQ(queryOutputChain(engine->tracks[0], ATTR_ECHO_MODE), 0) << "allocation " << k;
+    TestModule plain = fourTracks();
+    TestModule echoed = fourTracks();
+    echoed.echoFlag(0);
+    for (TestModule *song : {&plain, &echoed}) {
+        const Module *module = song->module();
+        const uint64_t needed = allocationsFor(module);
+        ASSERT_GE(needed, 8u); // record, two buffers, tracks, four track outputs
+        for (uint64_t k = 1; k <= needed; ++k) {
+            SCOPED_TRACE(testing::Message() << (song == &plain ? "plain" : "echo") << ", allocation " << k);
+            kvhost::failAllocation(k);
+            Engine *engine = createEngine(module, 44100, 64);
+            kvhost::resetHostControls();
+            if (song == &plain) {
+                EXPECT_EQ(engine, nullptr);
+            } else if (engine) {
+                EXPECT_EQ(queryOutputChain(engine->tracks[0], ATTR_ECHO_MODE), 0);
+            }
             destroyEngine(engine);
+            EXPECT_EQ(kvhost::outstandingBlocks(), before);
         }
-        EXPECT_EQ(kvhost::outstandingBlocks(), before) << "allocation " << k;
     }
 }
 
