@@ -309,8 +309,8 @@ std::vector<NamedModule> renderModules()
 
 std::vector<uint8_t> sampleLoadModule(unsigned width, uint32_t dataBytes)
 {
-    ModuleSpec spec = modwriter::minimalModule(4);
-    std::vector<modwriter::Chunk> chunks = modwriter::chunks(spec);
+    ModuleSpec desc = modwriter::minimalModule(4);
+    std::vector<modwriter::Chunk> chunks = modwriter::chunks(desc);
     // The SMPL body written directly: one sample of dataBytes / (width / 8)
     // frames with a repeating ramp, so no frame list of that size is needed.
     const uint32_t bytesPerFrame = width / 8;

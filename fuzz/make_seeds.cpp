@@ -29,11 +29,11 @@ bool writeFile(const std::string &path, const Bytes &bytes)
 // columns, with notes, so the per-tick part of the effect runs too.
 ModuleSpec effectSeed(uint8_t command, const std::vector<uint8_t> &parameters)
 {
-    ModuleSpec spec;
-    spec.name = "Effect";
-    spec.tracks = 2;
-    addTwoVoices(spec);
-    spec.instruments.push_back({"Once", 1, 40, 16000, 0, 0, -20, 0});
+    ModuleSpec desc;
+    desc.name = "Effect";
+    desc.tracks = 2;
+    addTwoVoices(desc);
+    desc.instruments.push_back({"Once", 1, 40, 16000, 0, 0, -20, 0});
     modwriter::PatternSpec pattern;
     pattern.rows = static_cast<uint16_t>(2 * parameters.size() + 1);
     for (size_t i = 0; i < parameters.size(); ++i) {
@@ -41,11 +41,11 @@ ModuleSpec effectSeed(uint8_t command, const std::vector<uint8_t> &parameters)
         pattern.at(row, 0, 2) = note(4, static_cast<uint8_t>(i % 12), 1 + i % 3, command, parameters[i]);
         pattern.at(row + 1, 1, 2) = note(3, 0, 2, 0, 0, command, parameters[i]);
     }
-    spec.patterns = {pattern};
-    spec.songs = {{"Effect", {0}}};
-    spec.dspe = true;
-    spec.echoTrackBytes = {1, 0};
-    return spec;
+    desc.patterns = {pattern};
+    desc.songs = {{"Effect", {0}}};
+    desc.dspe = true;
+    desc.echoTrackBytes = {1, 0};
+    return desc;
 }
 
 std::vector<std::pair<std::string, ModuleSpec>> seedModules()
@@ -98,8 +98,8 @@ int main(int argc, char **argv)
     // first pass over the seeds stays short.
     bool ok = true;
     size_t index = 0;
-    for (const auto &[name, spec] : seedModules()) {
-        const Bytes module = modwriter::write(spec);
+    for (const auto &[name, desc] : seedModules()) {
+        const Bytes module = modwriter::write(desc);
         ok &= writeFile(root + "/load/" + name, module);
         Bytes play = playHeaders[index % 3];
         play.insert(play.end(), module.begin(), module.end());

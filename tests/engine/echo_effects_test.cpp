@@ -37,10 +37,10 @@ EchoNode *echoOf(TrackState &track)
 // track-mode echo on for track 2; row 1 holds `command` (effect 31) on `track`.
 modwriter::ModuleSpec switchSpec(uint8_t command, unsigned track)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 2, effects(31, 0x20)}, {1, track, effects(31, command)}});
-    spec.dspe = true;
-    spec.echoTrackBytes = {0, 0, 1, 1};
-    return spec;
+    modwriter::ModuleSpec desc = songWith({{0, 2, effects(31, 0x20)}, {1, track, effects(31, command)}});
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 0, 1, 1};
+    return desc;
 }
 
 } // namespace
@@ -48,15 +48,15 @@ modwriter::ModuleSpec switchSpec(uint8_t command, unsigned track)
 // A flagged track's echo tail sounds on after its sample ends, and its envelopes keep running.
 TEST(FlaggedEcho, TailSoundsAndEnvelopesRunAfterTheSampleEnds)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0)}, {0, 1, note(4, 0)}}, 2);
-    spec.dspe = true;
-    spec.echoTrackBytes = {0, 1};
-    spec.samples[0].frames.assign(300, 8000);
+    modwriter::ModuleSpec desc = songWith({{0, 0, note(4, 0)}, {0, 1, note(4, 0)}}, 2);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 1};
+    desc.samples[0].frames.assign(300, 8000);
     modwriter::EnvelopeSpec fade;
     fade.lastPoint = 1;
     fade.points = {{0, 64}, {64, 0}};
-    spec.volumeEnvelopes.push_back(fade);
-    Player player(spec);
+    desc.volumeEnvelopes.push_back(fade);
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     ASSERT_EQ(echoModes(player), (std::vector<int>{ECHO_GLOBAL, 0}));
     player.playTick();
@@ -126,9 +126,9 @@ TEST(EchoSwitch, AddingOverAnEchoKeepsTheNode)
 // Echo settings from a track without echo reach every global echo, not a track-mode one.
 TEST(EchoSettings, FromATrackWithoutEchoReachEveryGlobalEchoButNotATrackModeOne)
 {
-    modwriter::ModuleSpec spec = switchSpec(0x02, 3);
-    cell(spec, 1, 3) = effects(32, 16, 34, 64); // delay 32 ms, mix 64
-    Player player(spec);
+    modwriter::ModuleSpec desc = switchSpec(0x02, 3);
+    cell(desc, 1, 3) = effects(32, 16, 34, 64); // delay 32 ms, mix 64
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     player.ticks(S + 1);
     for (unsigned t : {0u, 1u}) {
@@ -147,9 +147,9 @@ TEST(EchoSettings, FromATrackWithoutEchoReachEveryGlobalEchoButNotATrackModeOne)
 // Settings on a track with a track-mode echo reach only that echo.
 TEST(EchoSettings, TrackModeEchoKeepsItsOwn)
 {
-    modwriter::ModuleSpec spec = switchSpec(0x02, 3);
-    cell(spec, 1, 2) = effects(34, 200);
-    Player player(spec);
+    modwriter::ModuleSpec desc = switchSpec(0x02, 3);
+    cell(desc, 1, 2) = effects(34, 200);
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     player.ticks(S + 1);
     EXPECT_EQ(echoOf(player.track(2))->wetLevel, 200);
@@ -160,10 +160,10 @@ TEST(EchoSettings, TrackModeEchoKeepsItsOwn)
 // An echo removed and added again starts from silence with the defaults.
 TEST(EchoSettings, RemovedAndAddedEchoStartsSilentWithDefaults)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0, 1, 34, 200, 32, 10)}, {4, 0, effects(31, 0x01, 31, 0x00)}}, 2);
-    spec.dspe = true;
-    spec.echoTrackBytes = {0, 1};
-    Player player(spec);
+    modwriter::ModuleSpec desc = songWith({{0, 0, note(4, 0, 1, 34, 200, 32, 10)}, {4, 0, effects(31, 0x01, 31, 0x00)}}, 2);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 1};
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     for (int tick = 0; tick < 4 * S; ++tick)
         player.playTick();
@@ -184,16 +184,16 @@ TEST(EchoSettings, RemovedAndAddedEchoStartsSilentWithDefaults)
 // Whichever allocation fails while an echo is added, the track stays without echo and plays on.
 TEST(EchoAllocation, EveryFailingAllocationLeavesTheTrackWithoutEchoAndPlaying)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 1, note(4, 0)}, {1, 0, effects(31, 0x00)}}, 2);
-    spec.instruments[0].flags = 1; // looped, so track 1 sounds throughout
-    spec.instruments[0].loopLength = 4000;
+    modwriter::ModuleSpec desc = songWith({{0, 1, note(4, 0)}, {1, 0, effects(31, 0x00)}}, 2);
+    desc.instruments[0].flags = 1; // looped, so track 1 sounds throughout
+    desc.instruments[0].loopLength = 4000;
     testsupport::ensureHost();
     bool added = false;
     for (uint64_t k = 1; k < 20 && !added; ++k) {
         SCOPED_TRACE(k);
         const size_t blocks = kvhost::outstandingBlocks();
         {
-            Player player(spec);
+            Player player(desc);
             ASSERT_TRUE(player.ready());
             player.ticks(S);
             kvhost::failAllocation(k);

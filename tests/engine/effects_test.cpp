@@ -81,9 +81,9 @@ TEST(EffectTicks, ValuesTickByTick)
     };
     for (const TraceCase &c : cases) {
         SCOPED_TRACE(c.rule);
-        modwriter::ModuleSpec spec = songWith(c.cells);
-        spec.instruments[0].volume = c.instrumentVolume;
-        Player player(spec);
+        modwriter::ModuleSpec desc = songWith(c.cells);
+        desc.instruments[0].volume = c.instrumentVolume;
+        Player player(desc);
         ASSERT_TRUE(player.ready());
         player.ticks(c.skip);
         EXPECT_EQ(player.trace(int(c.expected.size()), c.read), c.expected);
@@ -181,10 +181,10 @@ TEST(PatternBreak, DecimalRowInTheNextPattern)
 {
     for (auto [parameter, row] : {std::pair<uint8_t, int>{0x1A, 0}, {0x32, 32}}) {
         SCOPED_TRACE(row);
-        modwriter::ModuleSpec spec = songWith({{5, 0, effects(13, parameter)}});
-        spec.patterns.push_back(modwriter::PatternSpec{});
-        spec.songs[0].orders = {0, 1};
-        Player player(spec);
+        modwriter::ModuleSpec desc = songWith({{5, 0, effects(13, parameter)}});
+        desc.patterns.push_back(modwriter::PatternSpec{});
+        desc.songs[0].orders = {0, 1};
+        Player player(desc);
         ASSERT_TRUE(player.ready());
         player.ticks(5 * S + 1);
         EXPECT_EQ(player.engine->breakRow, row);
@@ -224,9 +224,9 @@ TEST(PatternLoop, LoopStartDuringARunningLoopDoesNotMove)
 // Effect 9 (x 256) and extended 0x7y (x 65536) add into one offset used by the restart.
 TEST(SampleOffset, CoarseAndHighOffsetsAdd)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0, 1, 9, 0x10, 14, 0x72)}});
-    spec.samples[0].frames.assign(140000, 1000);
-    Player player(spec);
+    modwriter::ModuleSpec desc = songWith({{0, 0, note(4, 0, 1, 9, 0x10, 14, 0x72)}});
+    desc.samples[0].frames.assign(140000, 1000);
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     player.tick();
     EXPECT_EQ(sourcePosition(player.track(0)), 4096u + 131072u);

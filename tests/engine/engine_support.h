@@ -218,9 +218,9 @@ inline modwriter::Cell effects(uint8_t effect1, uint8_t param1, uint8_t effect2 
 }
 
 // The cell of (row, track) in pattern `pattern`.
-inline modwriter::Cell &cell(modwriter::ModuleSpec &spec, unsigned row, unsigned track, unsigned pattern = 0)
+inline modwriter::Cell &cell(modwriter::ModuleSpec &desc, unsigned row, unsigned track, unsigned pattern = 0)
 {
-    return spec.patterns[pattern].at(row, track, spec.tracks);
+    return desc.patterns[pattern].at(row, track, desc.tracks);
 }
 
 struct Put {
@@ -233,25 +233,25 @@ struct Put {
 // 4000-frame sample without loop holding a constant 8000.
 inline modwriter::ModuleSpec songWith(const std::vector<Put> &cells = {}, uint16_t tracks = 4)
 {
-    modwriter::ModuleSpec spec = modwriter::minimalModule(tracks);
-    spec.patterns.assign(1, modwriter::PatternSpec{});
-    spec.instruments[0].baseRate = 44100;
-    spec.instruments[0].flags = 0;
-    spec.instruments[0].loopStart = 0;
-    spec.instruments[0].loopLength = 0;
-    spec.samples[0].width = 16;
-    spec.samples[0].frames.assign(4000, 8000);
+    modwriter::ModuleSpec desc = modwriter::minimalModule(tracks);
+    desc.patterns.assign(1, modwriter::PatternSpec{});
+    desc.instruments[0].baseRate = 44100;
+    desc.instruments[0].flags = 0;
+    desc.instruments[0].loopStart = 0;
+    desc.instruments[0].loopLength = 0;
+    desc.samples[0].width = 16;
+    desc.samples[0].frames.assign(4000, 8000);
     for (const Put &put : cells)
-        cell(spec, put.row, put.track) = put.cell;
-    return spec;
+        cell(desc, put.row, put.track) = put.cell;
+    return desc;
 }
 
 class Player {
 public:
-    explicit Player(const modwriter::ModuleSpec &spec, uint32_t maxFrames = 4096)
+    explicit Player(const modwriter::ModuleSpec &desc, uint32_t maxFrames = 4096)
     {
         testsupport::ensureHost();
-        module_.reset(testsupport::loadSpec(spec));
+        module_.reset(testsupport::loadSpec(desc));
         if (module_)
             engine = dbm::createEngine(module_.get(), 44100, maxFrames);
         scratch_.resize(2 * size_t{maxFrames});

@@ -19,14 +19,14 @@ int32_t pitchOf(int octave, int semitone)
 // songWith(cells) plus a second instrument of volume 20 on the same sample.
 modwriter::ModuleSpec withSecondInstrument(const std::vector<Put> &cells)
 {
-    modwriter::ModuleSpec spec = songWith(cells);
+    modwriter::ModuleSpec desc = songWith(cells);
     modwriter::InstrumentSpec second;
     second.name = "Second";
     second.sample = 1;
     second.volume = 20;
     second.baseRate = 44100;
-    spec.instruments.push_back(second);
-    return spec;
+    desc.instruments.push_back(second);
+    return desc;
 }
 
 // songWith(cells) plus a volume envelope for instrument 1 with the given
@@ -34,7 +34,7 @@ modwriter::ModuleSpec withSecondInstrument(const std::vector<Put> &cells)
 modwriter::ModuleSpec withMarkedEnvelope(const std::vector<Put> &cells, uint8_t sustainA, uint8_t loopEnd,
                                          uint8_t sustainB)
 {
-    modwriter::ModuleSpec spec = songWith(cells);
+    modwriter::ModuleSpec desc = songWith(cells);
     modwriter::EnvelopeSpec envelope;
     envelope.instrument = 1;
     envelope.flags = 1 | (sustainA != 0xFF ? 2 : 0) | (loopEnd != 0xFF ? 4 : 0) | (sustainB != 0xFF ? 8 : 0);
@@ -44,8 +44,8 @@ modwriter::ModuleSpec withMarkedEnvelope(const std::vector<Put> &cells, uint8_t 
     envelope.loopEnd = loopEnd != 0xFF ? loopEnd : 0;
     envelope.sustainB = sustainB != 0xFF ? sustainB : 0;
     envelope.points = {{0, 64}, {4, 48}, {8, 32}, {12, 16}};
-    spec.volumeEnvelopes.push_back(envelope);
-    return spec;
+    desc.volumeEnvelopes.push_back(envelope);
+    return desc;
 }
 
 } // namespace
@@ -160,10 +160,10 @@ TEST(NoteRows, NoteAboveTheCeilingIsClampedOnTheNextTick)
 // Default volume above 64 and panning beyond 128 come into range with the next tick's slides.
 TEST(NoteRows, DefaultsOutOfRangeAreBroughtIntoRangeByTheNextTicksSlides)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0)}});
-    spec.instruments[0].volume = 100;
-    spec.instruments[0].panning = 200;
-    Player player(spec);
+    modwriter::ModuleSpec desc = songWith({{0, 0, note(4, 0)}});
+    desc.instruments[0].volume = 100;
+    desc.instruments[0].panning = 200;
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     player.tick();
     TrackState &track = player.track(0);
@@ -192,12 +192,12 @@ TEST(NoteRows, InstrumentThatCannotPlayLeavesTheTrackSilentButStoresThePitch)
 // Key-off without a volume envelope silences at once and stops the panning envelope.
 TEST(KeyOff, WithoutVolumeEnvelopeSilencesAtOnceAndStopsThePanningEnvelope)
 {
-    modwriter::ModuleSpec spec = songWith({{0, 0, note(4, 0)}, {1, 0, note(4, 12, 0)}});
+    modwriter::ModuleSpec desc = songWith({{0, 0, note(4, 0)}, {1, 0, note(4, 12, 0)}});
     modwriter::EnvelopeSpec panning;
     panning.lastPoint = 1;
     panning.points = {{0, -128}, {64, 128}};
-    spec.panningEnvelopes.push_back(panning);
-    Player player(spec);
+    desc.panningEnvelopes.push_back(panning);
+    Player player(desc);
     ASSERT_TRUE(player.ready());
     player.ticks(S);
     TrackState &track = player.track(0);

@@ -15,16 +15,16 @@ namespace {
 // eight rows of the first pattern; every effect stays.
 std::vector<uint8_t> notesOnlyAtTheStart()
 {
-    modwriter::ModuleSpec spec = benchmodules::denseModule(16, true);
-    for (size_t p = 0; p < spec.patterns.size(); ++p) {
-        std::vector<modwriter::Cell> &cells = spec.patterns[p].cells;
-        for (size_t i = p == 0 ? 8 * size_t(spec.tracks) : 0; i < cells.size(); ++i) {
+    modwriter::ModuleSpec desc = benchmodules::denseModule(16, true);
+    for (size_t p = 0; p < desc.patterns.size(); ++p) {
+        std::vector<modwriter::Cell> &cells = desc.patterns[p].cells;
+        for (size_t i = p == 0 ? 8 * size_t(desc.tracks) : 0; i < cells.size(); ++i) {
             cells[i].note = 0;
             cells[i].octave = 0;
             cells[i].instrument = 0;
         }
     }
-    return modwriter::write(spec);
+    return modwriter::write(desc);
 }
 
 } // namespace

@@ -21,17 +21,17 @@ constexpr uint32_t SAMPLE_FRAMES = 64;
 // octave 9 (the highest pitch) from an instrument at 192000 Hz.
 ModuleSpec shortestLoopAtTheTop()
 {
-    ModuleSpec spec;
-    spec.name = "Shortest loop";
-    spec.tracks = 2;
-    spec.samples.push_back({16, std::vector<int32_t>(SAMPLE_FRAMES, 20000)});
-    spec.instruments.push_back({"One frame", 1, 64, 192000, 0, 1, 0, 1});
+    ModuleSpec desc;
+    desc.name = "Shortest loop";
+    desc.tracks = 2;
+    desc.samples.push_back({16, std::vector<int32_t>(SAMPLE_FRAMES, 20000)});
+    desc.instruments.push_back({"One frame", 1, 64, 192000, 0, 1, 0, 1});
     modwriter::PatternSpec pattern;
     pattern.rows = 1;
     pattern.at(0, 0, 2) = note(9, 0, 1);
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Top", {0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Top", {0}});
+    return desc;
 }
 
 // Once the loop's firing count is used up the voice reaches the sample's end

@@ -41,21 +41,21 @@ inline Cell effect(uint8_t effect1, uint8_t param1, uint8_t effect2 = 0, uint8_t
 inline ModuleSpec busyModule()
 {
     constexpr uint16_t TRACKS = 4;
-    ModuleSpec spec;
-    spec.name = "Busy";
-    spec.tracks = TRACKS;
+    ModuleSpec desc;
+    desc.name = "Busy";
+    desc.tracks = TRACKS;
 
-    spec.samples.push_back({8, squareWave(200, 100)});
-    spec.samples.push_back({16, squareWave(600, 20000)});
-    spec.samples.push_back({32, squareWave(300, 0x30000000)});
-    spec.samples.push_back({16, squareWave(2, 9000)});
+    desc.samples.push_back({8, squareWave(200, 100)});
+    desc.samples.push_back({16, squareWave(600, 20000)});
+    desc.samples.push_back({32, squareWave(300, 0x30000000)});
+    desc.samples.push_back({16, squareWave(2, 9000)});
 
     modwriter::InstrumentSpec forward{"Forward", 1, 64, 8363, 0, 200, 0, 1};
     modwriter::InstrumentSpec pingPong{"PingPong", 2, 48, 16726, 100, 400, -60, 2};
     modwriter::InstrumentSpec once{"Once", 3, 40, 22050, 0, 0, 90, 0};
     modwriter::InstrumentSpec enveloped{"Enveloped", 2, 64, 8363, 0, 600, 0, 1};
     modwriter::InstrumentSpec tiny{"Tiny", 4, 64, 44100, 0, 1, 0, 1};
-    spec.instruments = {forward, pingPong, once, enveloped, tiny};
+    desc.instruments = {forward, pingPong, once, enveloped, tiny};
 
     modwriter::EnvelopeSpec volume;
     volume.instrument = 4;
@@ -71,13 +71,13 @@ inline ModuleSpec busyModule()
     panning.lastPoint = 2;
     panning.sustainB = 2;
     panning.points = {{0, -128}, {6, 128}, {12, 0}};
-    spec.volumeEnvelopes = {volume};
-    spec.panningEnvelopes = {panning};
+    desc.volumeEnvelopes = {volume};
+    desc.panningEnvelopes = {panning};
 
-    spec.dspe = true;
-    spec.echoTrackBytes = {1, 1, 1, 0}; // track 3 echoes from the start
-    spec.echoDelay = 20;
-    spec.echoFeedback = 100;
+    desc.dspe = true;
+    desc.echoTrackBytes = {1, 1, 1, 0}; // track 3 echoes from the start
+    desc.echoDelay = 20;
+    desc.echoFeedback = 100;
 
     modwriter::PatternSpec first;
     first.rows = 16;
@@ -113,7 +113,7 @@ inline ModuleSpec busyModule()
     at(first, 12, 3) = note(4, 15, 0); // key-off on the running voice
     at(first, 13, 0) = effect(15, 0x40, 15, 2);
     at(first, 14, 1) = effect(13, 0x02);
-    spec.patterns.push_back(first);
+    desc.patterns.push_back(first);
 
     modwriter::PatternSpec second;
     second.rows = 8;
@@ -121,29 +121,29 @@ inline ModuleSpec busyModule()
     at(second, 0, 1) = note(3, 7, 2);
     at(second, 2, 2) = note(4, 0, 4, 31, 0x20);
     at(second, 4, 3) = note(2, 0, 3, 11, 0);
-    spec.patterns.push_back(second);
+    desc.patterns.push_back(second);
 
-    spec.songs.push_back({"Busy", {0, 1, 0}});
-    spec.songs.push_back({"Other", {1}});
-    return spec;
+    desc.songs.push_back({"Busy", {0, 1, 0}});
+    desc.songs.push_back({"Other", {1}});
+    return desc;
 }
 
 inline ModuleSpec endlessModule()
 {
-    ModuleSpec spec;
-    spec.name = "Endless";
-    spec.tracks = 2;
-    spec.samples.push_back({16, squareWave(64, 16000)});
-    spec.instruments.push_back({"Loop", 1, 64, 8363, 0, 64, 0, 1});
+    ModuleSpec desc;
+    desc.name = "Endless";
+    desc.tracks = 2;
+    desc.samples.push_back({16, squareWave(64, 16000)});
+    desc.instruments.push_back({"Loop", 1, 64, 8363, 0, 64, 0, 1});
     modwriter::PatternSpec pattern;
     pattern.rows = 1;
     pattern.at(0, 0, 2) = note(4, 0, 1);
     pattern.at(0, 1, 2) = note(4, 7, 1);
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Endless", {0}});
-    spec.dspe = true;
-    spec.echoTrackBytes = {0, 0};
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Endless", {0}});
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 0};
+    return desc;
 }
 
 } // namespace hardening

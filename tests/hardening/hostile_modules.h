@@ -15,12 +15,12 @@ constexpr uint8_t EFFECT_ECHO_SWITCH = 31;
 constexpr unsigned EFFECT_COUNT = 36;
 
 // Two instruments on looping samples, shared by the modules below.
-inline void addTwoVoices(ModuleSpec &spec)
+inline void addTwoVoices(ModuleSpec &desc)
 {
-    spec.samples.push_back({16, squareWave(256, 20000)});
-    spec.samples.push_back({8, squareWave(64, 90)});
-    spec.instruments.push_back({"Square", 1, 64, 8363, 0, 256, 0, 1});
-    spec.instruments.push_back({"Pong", 2, 50, 22050, 8, 40, 30, 2});
+    desc.samples.push_back({16, squareWave(256, 20000)});
+    desc.samples.push_back({8, squareWave(64, 90)});
+    desc.instruments.push_back({"Square", 1, 64, 8363, 0, 256, 0, 1});
+    desc.instruments.push_back({"Pong", 2, 50, 22050, 8, 40, 30, 2});
 }
 
 // Effect `command` in column 1 or 2 on tracks 0 and 1 with parameter r on row
@@ -30,12 +30,12 @@ inline void addTwoVoices(ModuleSpec &spec)
 inline ModuleSpec effectSweep(uint8_t command, unsigned column)
 {
     constexpr uint16_t TRACKS = 4; // track counts are even
-    ModuleSpec spec;
-    spec.name = "Sweep";
-    spec.tracks = TRACKS;
-    addTwoVoices(spec);
-    spec.dspe = true;
-    spec.echoTrackBytes = {1, 0, 1, 1};
+    ModuleSpec desc;
+    desc.name = "Sweep";
+    desc.tracks = TRACKS;
+    addTwoVoices(desc);
+    desc.dspe = true;
+    desc.echoTrackBytes = {1, 0, 1, 1};
     modwriter::PatternSpec pattern;
     pattern.rows = 256;
     pattern.at(0, 2, TRACKS) = note(4, 0, 1, EFFECT_SPEED_TEMPO, 3, EFFECT_SPEED_TEMPO, 255);
@@ -51,9 +51,9 @@ inline ModuleSpec effectSweep(uint8_t command, unsigned column)
             (column == 1 ? cell.param1 : cell.param2) = static_cast<uint8_t>(row);
         }
     }
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Sweep", {0, 0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Sweep", {0, 0}});
+    return desc;
 }
 
 // Notes at octaves 10..15, every semitone, with the widest arpeggio and
@@ -62,17 +62,17 @@ inline ModuleSpec effectSweep(uint8_t command, unsigned column)
 inline ModuleSpec extremeNotes()
 {
     constexpr uint16_t TRACKS = 6;
-    ModuleSpec spec;
-    spec.name = "Extreme notes";
-    spec.tracks = TRACKS;
-    spec.samples.push_back({16, {30000}});
-    spec.samples.push_back({16, {30000, -30000}});
-    spec.samples.push_back({16, squareWave(5000, 12000)});
-    spec.instruments.push_back({"One frame fast", 1, 64, 192000, 0, 1, 0, 1});
-    spec.instruments.push_back({"One frame pong", 2, 64, 192000, 1, 1, 0, 2});
-    spec.instruments.push_back({"Long fast", 3, 64, 192000, 0, 0, 0, 0});
-    spec.instruments.push_back({"Long slow", 3, 64, 2000, 100, 4900, 0, 1});
-    spec.instruments.push_back({"One frame slow", 1, 64, 2000, 0, 1, 0, 2});
+    ModuleSpec desc;
+    desc.name = "Extreme notes";
+    desc.tracks = TRACKS;
+    desc.samples.push_back({16, {30000}});
+    desc.samples.push_back({16, {30000, -30000}});
+    desc.samples.push_back({16, squareWave(5000, 12000)});
+    desc.instruments.push_back({"One frame fast", 1, 64, 192000, 0, 1, 0, 1});
+    desc.instruments.push_back({"One frame pong", 2, 64, 192000, 1, 1, 0, 2});
+    desc.instruments.push_back({"Long fast", 3, 64, 192000, 0, 0, 0, 0});
+    desc.instruments.push_back({"Long slow", 3, 64, 2000, 100, 4900, 0, 1});
+    desc.instruments.push_back({"One frame slow", 1, 64, 2000, 0, 1, 0, 2});
     modwriter::PatternSpec pattern;
     pattern.rows = 72;
     for (unsigned row = 0; row < 72; ++row) {
@@ -94,9 +94,9 @@ inline ModuleSpec extremeNotes()
     }
     pattern.at(0, 0, TRACKS).effect1 = EFFECT_SPEED_TEMPO; // speed 1: every row a new note
     pattern.at(0, 0, TRACKS).param1 = 1;
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Extreme", {0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Extreme", {0}});
+    return desc;
 }
 
 // Default volumes and pannings far outside 0..64 and -128..128, played with
@@ -104,14 +104,14 @@ inline ModuleSpec extremeNotes()
 inline ModuleSpec outOfRangeInstruments()
 {
     constexpr uint16_t TRACKS = 4;
-    ModuleSpec spec;
-    spec.name = "Out of range";
-    spec.tracks = TRACKS;
-    spec.samples.push_back({16, squareWave(128, 32767)});
+    ModuleSpec desc;
+    desc.name = "Out of range";
+    desc.tracks = TRACKS;
+    desc.samples.push_back({16, squareWave(128, 32767)});
     const std::pair<uint16_t, int16_t> settings[] = {
         {65535, -32768}, {65, 32767}, {255, 129}, {32768, -129}, {64, 1000}, {0, -1000}};
     for (auto [volume, panning] : settings)
-        spec.instruments.push_back({"Wild", 1, volume, 8363, 0, 128, panning, 1});
+        desc.instruments.push_back({"Wild", 1, volume, 8363, 0, 128, panning, 1});
     modwriter::PatternSpec pattern;
     pattern.rows = 24;
     const uint8_t slides[][2] = {{0, 0}, {10, 0xF0}, {10, 0x0F}, {25, 0xF0}, {25, 0x0F}, {14, 0xAF}};
@@ -121,19 +121,19 @@ inline ModuleSpec outOfRangeInstruments()
                                                   static_cast<uint8_t>(1 + (row + track) % 6),
                                                   slides[(row + 2 * track) % 6][0],
                                                   slides[(row + 2 * track) % 6][1]);
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Wild", {0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Wild", {0}});
+    return desc;
 }
 
 // Volume and panning envelopes whose point positions repeat and fall, with
 // sustain and loop points on those segments.
 inline ModuleSpec strangeEnvelopes()
 {
-    ModuleSpec spec;
-    spec.name = "Strange envelopes";
-    spec.tracks = 2;
-    addTwoVoices(spec);
+    ModuleSpec desc;
+    desc.name = "Strange envelopes";
+    desc.tracks = 2;
+    addTwoVoices(desc);
     modwriter::EnvelopeSpec repeated;
     repeated.instrument = 1;
     repeated.flags = 1 | 2 | 4 | 8;
@@ -156,8 +156,8 @@ inline ModuleSpec strangeEnvelopes()
     modwriter::EnvelopeSpec repeatedPanning = repeated;
     repeatedPanning.instrument = 2;
     repeatedPanning.points = {{5, -128}, {5, 128}, {4, 0}, {3, 128}, {3, -128}, {0, 0}};
-    spec.volumeEnvelopes = {repeated, falling};
-    spec.panningEnvelopes = {fallingPanning, repeatedPanning};
+    desc.volumeEnvelopes = {repeated, falling};
+    desc.panningEnvelopes = {fallingPanning, repeatedPanning};
     modwriter::PatternSpec pattern;
     pattern.rows = 32;
     for (unsigned row = 0; row < 32; row += 4) {
@@ -165,21 +165,21 @@ inline ModuleSpec strangeEnvelopes()
         pattern.at(row + 2, 1, 2) = note(5, 0, 2 - (row / 4) % 2);
     }
     pattern.at(20, 0, 2) = note(4, 15, 0); // key-off: leave the sustain
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Strange", {0, 0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Strange", {0, 0}});
+    return desc;
 }
 
 // 254 tracks (or fewer, even, at least 10), every one with a note, echo
 // from the flags on every track and the global echo switched on for all.
 inline ModuleSpec manyTracks(uint16_t tracks = 254)
 {
-    ModuleSpec spec;
-    spec.name = "Many tracks";
-    spec.tracks = tracks;
-    addTwoVoices(spec);
-    spec.dspe = true;
-    spec.echoTrackBytes.assign(tracks, 0);
+    ModuleSpec desc;
+    desc.name = "Many tracks";
+    desc.tracks = tracks;
+    addTwoVoices(desc);
+    desc.dspe = true;
+    desc.echoTrackBytes.assign(tracks, 0);
     modwriter::PatternSpec pattern;
     pattern.rows = 4;
     for (unsigned track = 0; track < tracks; ++track)
@@ -187,37 +187,37 @@ inline ModuleSpec manyTracks(uint16_t tracks = 254)
                                             static_cast<uint8_t>(1 + track % 2), 4, 0x88);
     pattern.at(1, 7, tracks) = effect(EFFECT_ECHO_SWITCH, 0x10);
     pattern.at(2, 9, tracks) = effect(EFFECT_ECHO_SWITCH, 0x11, EFFECT_ECHO_SWITCH, 0x20);
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Many", {0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Many", {0}});
+    return desc;
 }
 
 // One pattern of 65535 rows (the most there can be) on two tracks, with
 // notes on its first and last rows.
 inline ModuleSpec longestPattern()
 {
-    ModuleSpec spec;
-    spec.name = "Longest pattern";
-    spec.tracks = 2;
-    addTwoVoices(spec);
+    ModuleSpec desc;
+    desc.name = "Longest pattern";
+    desc.tracks = 2;
+    addTwoVoices(desc);
     modwriter::PatternSpec pattern;
     pattern.rows = 65535;
     pattern.at(0, 0, 2) = note(4, 0, 1);
     pattern.at(65534, 1, 2) = note(4, 0, 2, EFFECT_EXTENDED, 0x61);
     pattern.at(65533, 1, 2) = effect(EFFECT_EXTENDED, 0x60);
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Long", {0, 0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Long", {0, 0}});
+    return desc;
 }
 
 // Speed and tempo set on row 0 (speed 1..31, tempo 32..255), notes and
 // per-tick slides on every row.
 inline ModuleSpec timing(uint8_t speed, uint8_t tempo)
 {
-    ModuleSpec spec;
-    spec.name = "Timing";
-    spec.tracks = 2;
-    addTwoVoices(spec);
+    ModuleSpec desc;
+    desc.name = "Timing";
+    desc.tracks = 2;
+    addTwoVoices(desc);
     modwriter::PatternSpec pattern;
     pattern.rows = 8;
     for (unsigned row = 0; row < 8; ++row) {
@@ -228,9 +228,9 @@ inline ModuleSpec timing(uint8_t speed, uint8_t tempo)
     pattern.at(0, 0, 2).param2 = speed;
     pattern.at(0, 1, 2).effect2 = EFFECT_SPEED_TEMPO;
     pattern.at(0, 1, 2).param2 = tempo;
-    spec.patterns.push_back(pattern);
-    spec.songs.push_back({"Timing", {0}});
-    return spec;
+    desc.patterns.push_back(pattern);
+    desc.songs.push_back({"Timing", {0}});
+    return desc;
 }
 
 } // namespace hardening

@@ -39,13 +39,13 @@ protected:
         return largest;
     }
 
-    // Loads `spec`, optionally moves to `row` of order 0, and renders
+    // Loads `desc`, optionally moves to `row` of order 0, and renders
     // `frames` frames in pieces of varied size; returns the largest step seen.
-    uint32_t play(const modwriter::ModuleSpec &spec, uint32_t frames, const std::string &what,
+    uint32_t play(const modwriter::ModuleSpec &desc, uint32_t frames, const std::string &what,
                   int32_t row = 0)
     {
         int32_t error = 0;
-        testsupport::ModuleHandle module(testsupport::loadSpec(spec, &error));
+        testsupport::ModuleHandle module(testsupport::loadSpec(desc, &error));
         EXPECT_NE(module, nullptr) << what << ": load error " << error;
         if (!module)
             return 0;

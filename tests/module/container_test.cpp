@@ -26,23 +26,23 @@ TEST_F(Container, WrongMagicByteIsDataError)
 // Only versions 2 and 3 are read.
 TEST_F(Container, VersionOtherThanTwoOrThreeIsRefused)
 {
-    ModuleSpec spec = modwriter::minimalModule();
+    ModuleSpec desc = modwriter::minimalModule();
     for (uint8_t version : {0, 1, 4, 255}) {
-        spec.version = version;
-        EXPECT_EQ(refusal(spec), LOAD_ERROR_VERSION) << int(version);
+        desc.version = version;
+        EXPECT_EQ(refusal(desc), LOAD_ERROR_VERSION) << int(version);
     }
-    spec.version = 2;
-    EXPECT_EQ(load(spec)->version, 2);
+    desc.version = 2;
+    EXPECT_EQ(load(desc)->version, 2);
 }
 
 // The revision byte is two decimal digits, not checked.
 TEST_F(Container, RevisionIsReadAsDecimalDigits)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.revision = 0x10;
-    EXPECT_EQ(load(spec)->revision, 10);
-    spec.revision = 0xFF;
-    EXPECT_EQ(load(spec)->revision, 165);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.revision = 0x10;
+    EXPECT_EQ(load(desc)->revision, 10);
+    desc.revision = 0xFF;
+    EXPECT_EQ(load(desc)->revision, 165);
 }
 
 TEST_F(Container, MissingFileIsOpenError)
@@ -70,17 +70,17 @@ TEST_F(Container, SuccessLeavesErrorLocationAlone)
 // pattern packed as a single row end, a sample of length 0.
 TEST_F(Container, SmallestFileLoads)
 {
-    ModuleSpec spec;
-    spec.tracks = 2;
-    spec.songs.push_back({"", {0}});
+    ModuleSpec desc;
+    desc.tracks = 2;
+    desc.songs.push_back({"", {0}});
     modwriter::InstrumentSpec instrument;
     instrument.baseRate = 44100;
-    spec.instruments.push_back(instrument);
+    desc.instruments.push_back(instrument);
     modwriter::PatternSpec pattern;
     pattern.rows = 1;
-    spec.patterns.push_back(pattern);
-    spec.samples.push_back({});
-    auto bytes = modwriter::write(spec);
+    desc.patterns.push_back(pattern);
+    desc.samples.push_back({});
+    auto bytes = modwriter::write(desc);
     EXPECT_EQ(bytes.size(), 8u + 18 + 56 + 58 + 15 + 16);
     ModuleHandle module = load(bytes);
     ASSERT_NE(module, nullptr);
@@ -92,18 +92,18 @@ TEST_F(Container, SmallestFileLoads)
 // NAME may come before INFO; chunks that need the counts may not.
 TEST_F(Container, OnlyNameAndUnknownChunksMayPrecedeInfo)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.volumeEnvelopes.push_back({});
-    spec.panningEnvelopes.push_back({});
-    spec.dspe = true;
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.volumeEnvelopes.push_back({});
+    desc.panningEnvelopes.push_back({});
+    desc.dspe = true;
     for (const char *id : {"SONG", "INST", "PATT", "SMPL", "VENV", "PENV", "DSPE"}) {
-        auto bytes = edited(spec, [&](std::vector<Chunk> &chunks) {
+        auto bytes = edited(desc, [&](std::vector<Chunk> &chunks) {
             Chunk moved = *modwriter::findChunk(chunks, id);
             chunks.insert(chunks.begin(), moved);
         });
         EXPECT_EQ(refusal(bytes), LOAD_ERROR_ORDER) << id;
     }
-    auto bytes = edited(spec, [](std::vector<Chunk> &chunks) {
+    auto bytes = edited(desc, [](std::vector<Chunk> &chunks) {
         chunks.insert(chunks.begin(), Chunk{"XTRA", std::vector<uint8_t>(1000, 0xAB)});
         chunks.insert(chunks.begin(), Chunk{"name", std::vector<uint8_t>(3, 1)});
     });
@@ -225,12 +225,12 @@ TEST_F(Container, FileEndingInsideBodyIsReadError)
 // A host that delivers a few bytes per read loads the same module.
 TEST_F(Container, PiecewiseReadsAreCompleted)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.samples[0].width = 8;
-    spec.samples[0].frames.assign(9000, 0x21);
-    spec.instruments[0].loopLength = 9000;
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.samples[0].width = 8;
+    desc.samples[0].frames.assign(9000, 0x21);
+    desc.instruments[0].loopLength = 9000;
     kvhost::limitReads(3);
-    ModuleHandle module = load(spec);
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     EXPECT_STREQ(module->name, "Minimal");
     EXPECT_EQ(module->samples[0]->data[8999], 0x2100);
@@ -240,11 +240,11 @@ TEST_F(Container, PiecewiseReadsAreCompleted)
 // missing bytes are zero, not left over from the previous block.
 TEST_F(Container, DataCutByEndOfFileIsZeroed)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.samples[0].width = 8;
-    spec.samples[0].frames.assign(8192 + 4, 0x11);
-    spec.instruments[0].loopLength = 8192 + 4;
-    auto bytes = modwriter::write(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.samples[0].width = 8;
+    desc.samples[0].frames.assign(8192 + 4, 0x11);
+    desc.instruments[0].loopLength = 8192 + 4;
+    auto bytes = modwriter::write(desc);
     bytes.resize(bytes.size() - 2); // SMPL is the last chunk
     ModuleHandle module = load(bytes);
     ASSERT_NE(module, nullptr);
@@ -258,11 +258,11 @@ TEST_F(Container, DataCutByEndOfFileIsZeroed)
 // loads, the frames the file lacks silent.
 TEST_F(Container, SixteenBitDataCutByEndOfFileLoads)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.samples[0].width = 16;
-    spec.samples[0].frames.assign(20000, 0x1234);
-    spec.instruments[0].loopLength = 20000;
-    auto bytes = modwriter::write(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.samples[0].width = 16;
+    desc.samples[0].frames.assign(20000, 0x1234);
+    desc.instruments[0].loopLength = 20000;
+    auto bytes = modwriter::write(desc);
     bytes.resize(bytes.size() - 2 * 15000); // SMPL is the last chunk
     ModuleHandle module = load(bytes);
     ASSERT_NE(module, nullptr);

@@ -13,11 +13,11 @@ protected:
     static ModuleSpec withEnvelopes(std::vector<EnvelopeSpec> envelopes, bool panning = false,
                                     uint8_t version = 3)
     {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.version = version;
-        spec.instruments.resize(3, spec.instruments[0]);
-        (panning ? spec.panningEnvelopes : spec.volumeEnvelopes) = std::move(envelopes);
-        return spec;
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.version = version;
+        desc.instruments.resize(3, desc.instruments[0]);
+        (panning ? desc.panningEnvelopes : desc.volumeEnvelopes) = std::move(envelopes);
+        return desc;
     }
     static EnvelopeSpec envelope(uint8_t flags, uint8_t lastPoint)
     {
@@ -181,9 +181,9 @@ TEST_F(Envelopes, LinksGoToHighestIndex)
     a.instrument = 3;
     b.instrument = 1;
     c.instrument = 3;
-    ModuleSpec spec = withEnvelopes({a, b, c});
-    spec.panningEnvelopes = {b};
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = withEnvelopes({a, b, c});
+    desc.panningEnvelopes = {b};
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->instruments[0]->volumeEnvelope, 1);
     EXPECT_EQ(module->instruments[1]->volumeEnvelope, INDEX_NONE);

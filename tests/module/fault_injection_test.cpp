@@ -12,21 +12,21 @@ protected:
     // A module that uses every chunk kind and every sample width.
     static std::vector<uint8_t> richModule()
     {
-        ModuleSpec spec = modwriter::minimalModule(4);
-        spec.samples.push_back({8, std::vector<int32_t>(9000, 0x40)});
-        spec.samples.push_back({32, std::vector<int32_t>(3000, 0x01000000)});
-        spec.samples.push_back({16, {}});
-        spec.instruments.push_back({"Two", 2, 48, 16000});
-        spec.songs.push_back({"Other", {1, 0}});
-        spec.songs.push_back({"Empty", {}});
-        spec.patterns.push_back(spec.patterns[0]);
-        spec.patterns[1].at(3, 2, 4).effect1 = 0x0F;
+        ModuleSpec desc = modwriter::minimalModule(4);
+        desc.samples.push_back({8, std::vector<int32_t>(9000, 0x40)});
+        desc.samples.push_back({32, std::vector<int32_t>(3000, 0x01000000)});
+        desc.samples.push_back({16, {}});
+        desc.instruments.push_back({"Two", 2, 48, 16000});
+        desc.songs.push_back({"Other", {1, 0}});
+        desc.songs.push_back({"Empty", {}});
+        desc.patterns.push_back(desc.patterns[0]);
+        desc.patterns[1].at(3, 2, 4).effect1 = 0x0F;
         modwriter::EnvelopeSpec envelope;
         envelope.points = {{0, 64}};
-        spec.volumeEnvelopes = {envelope};
-        spec.panningEnvelopes = {envelope, envelope};
-        spec.dspe = true;
-        auto bytes = modwriter::write(spec);
+        desc.volumeEnvelopes = {envelope};
+        desc.panningEnvelopes = {envelope, envelope};
+        desc.dspe = true;
+        auto bytes = modwriter::write(desc);
         bytes.push_back(0); // a short tail: the end of the file
         return bytes;
     }

@@ -11,23 +11,23 @@ class Chunks : public ReaderTest {};
 // Names fill their whole field when it holds no zero byte.
 TEST_F(Chunks, FullWidthNamesKeepEveryCharacter)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.name = std::string(44, 'm');
-    spec.instruments[0].name = std::string(30, 'i');
-    spec.songs[0].name = std::string(44, 's');
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.name = std::string(44, 'm');
+    desc.instruments[0].name = std::string(30, 'i');
+    desc.songs[0].name = std::string(44, 's');
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
-    EXPECT_EQ(std::string(module->name), spec.name);
-    EXPECT_EQ(std::string(module->instruments[0]->name), spec.instruments[0].name);
-    EXPECT_EQ(std::string(module->songs[0]->name), spec.songs[0].name);
+    EXPECT_EQ(std::string(module->name), desc.name);
+    EXPECT_EQ(std::string(module->instruments[0]->name), desc.instruments[0].name);
+    EXPECT_EQ(std::string(module->songs[0]->name), desc.songs[0].name);
 }
 
 // Instrument fields come through in host order, with no envelopes linked yet.
 TEST_F(Chunks, InstrumentRecordIsDecoded)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.instruments[0] = {"Lead", 1, 0x1234, 22050, 4, 20, -77, 0xFF02};
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.instruments[0] = {"Lead", 1, 0x1234, 22050, 4, 20, -77, 0xFF02};
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     const Instrument &in = *module->instruments[0];
     EXPECT_STREQ(in.name, "Lead");
@@ -47,10 +47,10 @@ TEST_F(Chunks, InstrumentRecordIsDecoded)
 TEST_F(Chunks, SampleNumberOutOfRangeMeansFirstSample)
 {
     for (uint16_t number : {0, 3, 65535}) {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.samples.push_back(spec.samples[0]);
-        spec.instruments[0].sample = number;
-        ModuleHandle module = load(spec);
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.samples.push_back(desc.samples[0]);
+        desc.instruments[0].sample = number;
+        ModuleHandle module = load(desc);
         ASSERT_NE(module, nullptr);
         EXPECT_EQ(module->instruments[0]->sample, 0) << number;
     }
@@ -59,11 +59,11 @@ TEST_F(Chunks, SampleNumberOutOfRangeMeansFirstSample)
 // A loop of length 0 is no loop; no loop has no loop start.
 TEST_F(Chunks, EmptyLoopClearsLoopMode)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.instruments[0].loopStart = 5;
-    spec.instruments[0].loopLength = 0;
-    spec.instruments[0].flags = 0x0101;
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.instruments[0].loopStart = 5;
+    desc.instruments[0].loopLength = 0;
+    desc.instruments[0].flags = 0x0101;
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->instruments[0]->flags, 0x0100);
     EXPECT_EQ(module->instruments[0]->loopStart, 0u);
@@ -76,11 +76,11 @@ TEST_F(Chunks, LoopOutsideSampleIsDataError)
     const Loop cases[] = {{0, 32, true}, {31, 1, true}, {32, 1, false}, {16, 17, false},
                           {16, 0xFFFFFFF0u, false}, {0xFFFFFFFFu, 1, false}};
     for (const Loop &c : cases) {
-        ModuleSpec spec = modwriter::minimalModule(); // 32 frames
-        spec.instruments[0].loopStart = c.start;
-        spec.instruments[0].loopLength = c.length;
+        ModuleSpec desc = modwriter::minimalModule(); // 32 frames
+        desc.instruments[0].loopStart = c.start;
+        desc.instruments[0].loopLength = c.length;
         int32_t code = 0;
-        ModuleHandle module(testsupport::loadSpec(spec, &code));
+        ModuleHandle module(testsupport::loadSpec(desc, &code));
         EXPECT_EQ(module != nullptr, c.loads) << c.start << "+" << c.length;
         if (!c.loads) {
             EXPECT_EQ(code, LOAD_ERROR_DATA);
@@ -91,9 +91,9 @@ TEST_F(Chunks, LoopOutsideSampleIsDataError)
 // An instrument on an empty sample has no loop at all.
 TEST_F(Chunks, EmptySampleClearsLoop)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.samples[0].frames.clear();
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.samples[0].frames.clear();
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->instruments[0]->loopLength, 0u);
     EXPECT_EQ(module->instruments[0]->flags & INSTRUMENT_LOOP_MASK, LOOP_NONE);
@@ -103,43 +103,43 @@ TEST_F(Chunks, EmptySampleClearsLoop)
 TEST_F(Chunks, BaseRateLimits)
 {
     for (uint32_t rate : {2000u, 192000u}) {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.instruments[0].baseRate = rate;
-        EXPECT_NE(load(spec), nullptr) << rate;
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.instruments[0].baseRate = rate;
+        EXPECT_NE(load(desc), nullptr) << rate;
     }
     for (uint32_t rate : {0u, 1999u, 192001u}) {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.instruments[0].baseRate = rate;
-        EXPECT_EQ(refusal(spec), LOAD_ERROR_DATA) << rate;
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.instruments[0].baseRate = rate;
+        EXPECT_EQ(refusal(desc), LOAD_ERROR_DATA) << rate;
     }
 }
 
 // Orders are converted to host order and must name existing patterns.
 TEST_F(Chunks, OrdersNameExistingPatterns)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.patterns.resize(2, spec.patterns[0]);
-    spec.songs[0].orders = {1, 0, 1};
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.patterns.resize(2, desc.patterns[0]);
+    desc.songs[0].orders = {1, 0, 1};
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     ASSERT_EQ(module->songs[0]->orderCount, 3);
     EXPECT_EQ(module->songs[0]->orders[0], 1);
     EXPECT_EQ(module->songs[0]->orders[2], 1);
-    spec.songs[0].orders = {0, 2};
-    EXPECT_EQ(refusal(spec), LOAD_ERROR_DATA);
+    desc.songs[0].orders = {0, 2};
+    EXPECT_EQ(refusal(desc), LOAD_ERROR_DATA);
 }
 
 // Song 0 needs orders; later songs may have none and get no order list.
 TEST_F(Chunks, EmptyOrderList)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.songs.push_back({"Empty", {}});
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.songs.push_back({"Empty", {}});
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->songs[1]->orderCount, 0);
     EXPECT_EQ(module->songs[1]->orders, nullptr);
-    std::swap(spec.songs[0], spec.songs[1]);
-    EXPECT_EQ(refusal(spec), LOAD_ERROR_DATA);
+    std::swap(desc.songs[0], desc.songs[1]);
+    EXPECT_EQ(refusal(desc), LOAD_ERROR_DATA);
 }
 
 // Without DSPE no track echoes and the echo settings are the defaults.
@@ -158,14 +158,14 @@ TEST_F(Chunks, EchoDefaultsWithoutDspe)
 // A zero track byte turns echo on; the low byte of each setting is kept.
 TEST_F(Chunks, DspeSetsEchoTracksAndSettings)
 {
-    ModuleSpec spec = modwriter::minimalModule(2);
-    spec.dspe = true;
-    spec.echoTrackBytes = {0, 1};
-    spec.echoDelay = 0x1234;
-    spec.echoFeedback = 7;
-    spec.echoMix = 0xFF00;
-    spec.echoCross = 0x0180;
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule(2);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 1};
+    desc.echoDelay = 0x1234;
+    desc.echoFeedback = 7;
+    desc.echoMix = 0xFF00;
+    desc.echoCross = 0x0180;
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->trackFlags[0], TRACK_FLAG_ECHO);
     EXPECT_EQ(module->trackFlags[1], 0u);
@@ -178,12 +178,12 @@ TEST_F(Chunks, DspeSetsEchoTracksAndSettings)
 // Two DSPE chunks add their echo tracks together.
 TEST_F(Chunks, RepeatedDspeAccumulatesEchoTracks)
 {
-    ModuleSpec spec = modwriter::minimalModule(2);
-    spec.dspe = true;
-    spec.echoTrackBytes = {0, 1};
-    ModuleSpec other = spec;
+    ModuleSpec desc = modwriter::minimalModule(2);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 1};
+    ModuleSpec other = desc;
     other.echoTrackBytes = {1, 0};
-    auto bytes = edited(spec, [&](std::vector<Chunk> &chunks) {
+    auto bytes = edited(desc, [&](std::vector<Chunk> &chunks) {
         chunks.push_back(modwriter::chunks(other).back());
     });
     ModuleHandle module = load(bytes);
@@ -194,9 +194,9 @@ TEST_F(Chunks, RepeatedDspeAccumulatesEchoTracks)
 
 TEST_F(Chunks, DspeTrackCountMismatchIsDataError)
 {
-    ModuleSpec spec = modwriter::minimalModule(4);
-    spec.dspe = true;
-    auto bytes = edited(spec, [](std::vector<Chunk> &chunks) {
+    ModuleSpec desc = modwriter::minimalModule(4);
+    desc.dspe = true;
+    auto bytes = edited(desc, [](std::vector<Chunk> &chunks) {
         ModuleSpec two = modwriter::minimalModule(2);
         modwriter::findChunk(chunks, "DSPE")->body = modwriter::dspeBody(two);
     });
@@ -207,9 +207,9 @@ TEST_F(Chunks, DspeTrackCountMismatchIsDataError)
 TEST_F(Chunks, TruncatedRecordsAreDataErrors)
 {
     for (const char *id : {"SONG", "INST", "DSPE"}) {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.dspe = true;
-        auto bytes = edited(spec, [&](std::vector<Chunk> &chunks) {
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.dspe = true;
+        auto bytes = edited(desc, [&](std::vector<Chunk> &chunks) {
             modwriter::findChunk(chunks, id)->body.pop_back();
         });
         EXPECT_EQ(refusal(bytes), LOAD_ERROR_DATA) << id;

@@ -31,13 +31,13 @@ protected:
     size_t blocksBefore = 0;
 };
 
-// The file of `spec` with its chunk list edited first.
-inline std::vector<uint8_t> edited(const ModuleSpec &spec,
+// The file of `desc` with its chunk list edited first.
+inline std::vector<uint8_t> edited(const ModuleSpec &desc,
                                    const std::function<void(std::vector<Chunk> &)> &edit)
 {
-    std::vector<Chunk> chunks = modwriter::chunks(spec);
+    std::vector<Chunk> chunks = modwriter::chunks(desc);
     edit(chunks);
-    return modwriter::assemble(chunks, spec.version, spec.revision);
+    return modwriter::assemble(chunks, desc.version, desc.revision);
 }
 
 inline ModuleHandle load(const std::vector<uint8_t> &bytes)
@@ -48,9 +48,9 @@ inline ModuleHandle load(const std::vector<uint8_t> &bytes)
     return module;
 }
 
-inline ModuleHandle load(const ModuleSpec &spec)
+inline ModuleHandle load(const ModuleSpec &desc)
 {
-    return load(modwriter::write(spec));
+    return load(modwriter::write(desc));
 }
 
 // Loads a file that must be refused and gives the error code.
@@ -62,9 +62,9 @@ inline int32_t refusal(const std::vector<uint8_t> &bytes)
     return code;
 }
 
-inline int32_t refusal(const ModuleSpec &spec)
+inline int32_t refusal(const ModuleSpec &desc)
 {
-    return refusal(modwriter::write(spec));
+    return refusal(modwriter::write(desc));
 }
 
 } // namespace moduletest

@@ -14,10 +14,10 @@ protected:
     // The minimal 4-track module whose pattern has these rows and packed bytes.
     static ModuleSpec withPacked(uint16_t rows, std::vector<uint8_t> packed)
     {
-        ModuleSpec spec = modwriter::minimalModule(4);
-        spec.patterns[0].rows = rows;
-        spec.patterns[0].packed = std::move(packed);
-        return spec;
+        ModuleSpec desc = modwriter::minimalModule(4);
+        desc.patterns[0].rows = rows;
+        desc.patterns[0].packed = std::move(packed);
+        return desc;
     }
     static std::vector<uint8_t> entryBytes(const PatternEntry &entry)
     {
@@ -86,11 +86,11 @@ TEST_F(Patterns, StreamEndingInsideEntry)
 // Every cell the writer packs comes back in its place.
 TEST_F(Patterns, WrittenCellsRoundTrip)
 {
-    ModuleSpec spec = modwriter::minimalModule(6);
-    spec.patterns[0].rows = 5;
-    spec.patterns[0].at(4, 5, 6) = {11, 7, 1, 0x0E, 0xC3, 35, 0xFF};
-    spec.patterns[0].at(2, 0, 6) = {0, 0, 0, 0, 0, 0, 0x01};
-    ModuleHandle module = load(spec);
+    ModuleSpec desc = modwriter::minimalModule(6);
+    desc.patterns[0].rows = 5;
+    desc.patterns[0].at(4, 5, 6) = {11, 7, 1, 0x0E, 0xC3, 35, 0xFF};
+    desc.patterns[0].at(2, 0, 6) = {0, 0, 0, 0, 0, 0, 0x01};
+    ModuleHandle module = load(desc);
     ASSERT_NE(module, nullptr);
     const PatternEntry *entries = module->patterns[0]->entries;
     EXPECT_EQ(entryBytes(entries[4 * 6 + 5]), (std::vector<uint8_t>{11, 7, 1, 0x0E, 0xC3, 35, 0xFF, 0}));
@@ -118,10 +118,10 @@ protected:
     // The minimal module with its one sample replaced (and no loop).
     static ModuleHandle loadSample(unsigned width, std::vector<int32_t> frames)
     {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.samples[0] = SampleSpec{width, std::move(frames)};
-        spec.instruments[0].loopLength = 0;
-        return load(spec);
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.samples[0] = SampleSpec{width, std::move(frames)};
+        desc.instruments[0].loopLength = 0;
+        return load(desc);
     }
 };
 
@@ -183,34 +183,34 @@ TEST_F(Samples, ConversionAcrossScratchBlocks)
 // Width bits matter only for samples with data; other flag bits never do.
 TEST_F(Samples, WidthBits)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.instruments[0].loopLength = 0;
-    spec.samples[0] = SampleSpec{16, {}, 0x10}; // width bits 0, length 0
-    EXPECT_NE(load(spec), nullptr);
-    spec.samples[0] = SampleSpec{16, {5}, 0x102};
-    EXPECT_NE(load(spec), nullptr);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.instruments[0].loopLength = 0;
+    desc.samples[0] = SampleSpec{16, {}, 0x10}; // width bits 0, length 0
+    EXPECT_NE(load(desc), nullptr);
+    desc.samples[0] = SampleSpec{16, {5}, 0x102};
+    EXPECT_NE(load(desc), nullptr);
     for (uint32_t flags : {3u, 5u, 7u, 0x100u}) {
-        spec.samples[0] = SampleSpec{16, {5}, flags};
-        EXPECT_EQ(refusal(spec), LOAD_ERROR_DATA) << flags;
+        desc.samples[0] = SampleSpec{16, {5}, flags};
+        EXPECT_EQ(refusal(desc), LOAD_ERROR_DATA) << flags;
     }
 }
 
 // Lengths of 2^31 frames or more are refused.
 TEST_F(Samples, LengthLimit)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.samples[0].overrideLength = true;
-    spec.samples[0].declaredLength = 0x80000000u;
-    EXPECT_EQ(refusal(spec), LOAD_ERROR_DATA);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.samples[0].overrideLength = true;
+    desc.samples[0].declaredLength = 0x80000000u;
+    EXPECT_EQ(refusal(desc), LOAD_ERROR_DATA);
 }
 
 // A sample whose data runs past its chunk is a data error, in every width.
 TEST_F(Samples, SampleCutShortByChunk)
 {
     for (unsigned width : {8u, 16u, 32u}) {
-        ModuleSpec spec = modwriter::minimalModule();
-        spec.samples.push_back(SampleSpec{width, std::vector<int32_t>(100, 3)});
-        auto bytes = edited(spec, [](std::vector<Chunk> &chunks) {
+        ModuleSpec desc = modwriter::minimalModule();
+        desc.samples.push_back(SampleSpec{width, std::vector<int32_t>(100, 3)});
+        auto bytes = edited(desc, [](std::vector<Chunk> &chunks) {
             modwriter::findChunk(chunks, "SMPL")->body.pop_back();
         });
         EXPECT_EQ(refusal(bytes), LOAD_ERROR_DATA) << width;
@@ -220,10 +220,10 @@ TEST_F(Samples, SampleCutShortByChunk)
 // A huge declared length with a small chunk is refused without asking for memory.
 TEST_F(Samples, LengthBeyondChunkIsDataError)
 {
-    ModuleSpec spec = modwriter::minimalModule();
-    spec.samples[0].overrideLength = true;
-    spec.samples[0].declaredLength = 0x7FFFFFFFu;
-    EXPECT_EQ(refusal(spec), LOAD_ERROR_DATA);
+    ModuleSpec desc = modwriter::minimalModule();
+    desc.samples[0].overrideLength = true;
+    desc.samples[0].declaredLength = 0x7FFFFFFFu;
+    EXPECT_EQ(refusal(desc), LOAD_ERROR_DATA);
 }
 
 } // namespace

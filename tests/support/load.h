@@ -36,9 +36,9 @@ inline dbm::Module *loadBytes(const std::vector<uint8_t> &bytes, int32_t *error 
     return module;
 }
 
-inline dbm::Module *loadSpec(const modwriter::ModuleSpec &spec, int32_t *error = nullptr)
+inline dbm::Module *loadSpec(const modwriter::ModuleSpec &desc, int32_t *error = nullptr)
 {
-    return loadBytes(modwriter::write(spec), error);
+    return loadBytes(modwriter::write(desc), error);
 }
 
 struct ModuleDeleter {

@@ -28,9 +28,9 @@ uint64_t framesOfOneCall(const dbm::Module *module, uint32_t wanted)
     return got;
 }
 
-void expectScanMatchesRender(const modwriter::ModuleSpec &spec)
+void expectScanMatchesRender(const modwriter::ModuleSpec &desc)
 {
-    testsupport::ModuleHandle module(testsupport::loadSpec(spec));
+    testsupport::ModuleHandle module(testsupport::loadSpec(desc));
     ASSERT_TRUE(module);
     dbm::SongDuration duration = dbm::scanSongDuration(module.get(), 44100);
     ASSERT_TRUE(duration.valid && duration.stops);
@@ -41,13 +41,13 @@ void expectScanMatchesRender(const modwriter::ModuleSpec &spec)
 // breaks into the middle of its last pattern.
 modwriter::ModuleSpec restlessModule()
 {
-    modwriter::ModuleSpec spec = modwriter::minimalModule(4);
+    modwriter::ModuleSpec desc = modwriter::minimalModule(4);
     modwriter::PatternSpec second;
     second.rows = 24;
-    spec.patterns.push_back(second);
-    spec.songs[0].orders = {0, 1};
+    desc.patterns.push_back(second);
+    desc.songs[0].orders = {0, 1};
     auto set = [&](unsigned pattern, unsigned row, unsigned track, uint8_t effect, uint8_t param) {
-        modwriter::Cell &cell = spec.patterns[pattern].at(row, track, spec.tracks);
+        modwriter::Cell &cell = desc.patterns[pattern].at(row, track, desc.tracks);
         cell.effect1 = effect;
         cell.param1 = param;
     };
@@ -58,7 +58,7 @@ modwriter::ModuleSpec restlessModule()
     set(0, 12, 3, 14, 0x62); // ... played three times
     set(0, 20, 2, 13, 0x16); // break to row 16 of the next pattern
     set(1, 20, 1, 15, 200);  // tempo 200
-    return spec;
+    return desc;
 }
 
 TEST(DurationAgreement, TheDemoStopsWhereItsScanSays)
@@ -73,10 +73,10 @@ TEST(DurationAgreement, SpeedTempoDelayLoopAndBreakAreCountedLikeRendering)
 
 TEST(DurationAgreement, ASongEndedByAStopCommandIsCountedLikeRendering)
 {
-    modwriter::ModuleSpec spec = modwriter::minimalModule(2);
-    modwriter::Cell &stop = spec.patterns[0].at(7, 1, spec.tracks);
+    modwriter::ModuleSpec desc = modwriter::minimalModule(2);
+    modwriter::Cell &stop = desc.patterns[0].at(7, 1, desc.tracks);
     stop.effect1 = 15;
-    expectScanMatchesRender(spec);
+    expectScanMatchesRender(desc);
 }
 
 } // namespace

@@ -13,43 +13,43 @@ using kvplaytest::Workspace;
 
 modwriter::ModuleSpec infoModule()
 {
-    modwriter::ModuleSpec spec = modwriter::minimalModule(6);
-    spec.name = "Info Probe";
-    spec.version = 2;
-    spec.revision = 0x17;
-    spec.instruments[0].name = "Square";
-    spec.instruments[0].baseRate = 22050;
-    spec.instruments[0].flags = 2;
-    spec.instruments[0].loopStart = 8;
-    spec.instruments[0].loopLength = 16;
+    modwriter::ModuleSpec desc = modwriter::minimalModule(6);
+    desc.name = "Info Probe";
+    desc.version = 2;
+    desc.revision = 0x17;
+    desc.instruments[0].name = "Square";
+    desc.instruments[0].baseRate = 22050;
+    desc.instruments[0].flags = 2;
+    desc.instruments[0].loopStart = 8;
+    desc.instruments[0].loopLength = 16;
     modwriter::InstrumentSpec noise;
     noise.name = "Noise";
     noise.sample = 2;
     noise.baseRate = 11025;
-    spec.instruments.push_back(noise);
+    desc.instruments.push_back(noise);
     modwriter::SampleSpec second;
     second.width = 8;
     second.frames.assign(50, 3);
-    spec.samples.push_back(second);
-    spec.songs[0].orders = {0, 1, 0};
-    spec.songs.push_back({"Second", {1}});
+    desc.samples.push_back(second);
+    desc.songs[0].orders = {0, 1, 0};
+    desc.songs.push_back({"Second", {1}});
     modwriter::PatternSpec shortPattern;
     shortPattern.rows = 8;
-    spec.patterns.push_back(shortPattern);
+    desc.patterns.push_back(shortPattern);
     modwriter::EnvelopeSpec fade;
     fade.instrument = 2;
     fade.flags = 1 | 2;
     fade.lastPoint = 2;
     fade.sustainA = 1;
     fade.points = {{0, 64}, {10, 32}, {30, 0}};
-    spec.volumeEnvelopes.push_back(fade);
-    spec.dspe = true;
-    spec.echoTrackBytes = {1, 0, 1, 1, 0, 1};
-    spec.echoDelay = 50;
-    spec.echoFeedback = 70;
-    spec.echoMix = 90;
-    spec.echoCross = 110;
-    return spec;
+    desc.volumeEnvelopes.push_back(fade);
+    desc.dspe = true;
+    desc.echoTrackBytes = {1, 0, 1, 1, 0, 1};
+    desc.echoDelay = 50;
+    desc.echoFeedback = 70;
+    desc.echoMix = 90;
+    desc.echoCross = 110;
+    return desc;
 }
 
 void expectLine(const std::string &text, const std::string &line)
@@ -94,9 +94,9 @@ TEST(KvplayInfo, DescribesEveryPartOfTheModuleWithoutRendering)
 TEST(KvplayInfo, ASongThatNeverStopsIsSaidToLoopForever)
 {
     Workspace w;
-    modwriter::ModuleSpec spec = kvplaytest::shortModule(true);
-    spec.patterns[0].at(14, 0, spec.tracks).effect1 = 11; // jump back to the start
-    w.write("loop.dbm", spec);
+    modwriter::ModuleSpec desc = kvplaytest::shortModule(true);
+    desc.patterns[0].at(14, 0, desc.tracks).effect1 = 11; // jump back to the start
+    w.write("loop.dbm", desc);
     Outcome run = w.kvplay("--info loop.dbm");
     ASSERT_EQ(run.status, 0) << run.errors;
     expectLine(run.output, "duration: loops forever");

@@ -19,9 +19,9 @@ using kvplaytest::Workspace;
 
 constexpr size_t RATE = 44100;
 
-uint64_t scannedFrames(const modwriter::ModuleSpec &spec, bool *stops = nullptr)
+uint64_t scannedFrames(const modwriter::ModuleSpec &desc, bool *stops = nullptr)
 {
-    testsupport::ModuleHandle module(testsupport::loadSpec(spec));
+    testsupport::ModuleHandle module(testsupport::loadSpec(desc));
     if (!module)
         return 0;
     dbm::SongDuration duration = dbm::scanSongDuration(module.get(), RATE);
@@ -43,9 +43,9 @@ int peak(const std::vector<int16_t> &samples, size_t from, size_t to)
 // has already ended the song.)
 modwriter::ModuleSpec endlessModule()
 {
-    modwriter::ModuleSpec spec = kvplaytest::shortModule(true);
-    spec.patterns[0].at(14, 1, spec.tracks).effect1 = 11; // position jump to order 0
-    return spec;
+    modwriter::ModuleSpec desc = kvplaytest::shortModule(true);
+    desc.patterns[0].at(14, 1, desc.tracks).effect1 = 11; // position jump to order 0
+    return desc;
 }
 
 TEST(KvplayDemo, WithoutFileRendersDemoWavAtTheScannedLengthPlusAtMostTheTail)

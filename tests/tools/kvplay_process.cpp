@@ -40,9 +40,9 @@ void Workspace::write(const std::string &name, const std::vector<uint8_t> &bytes
     out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-void Workspace::write(const std::string &name, const modwriter::ModuleSpec &spec) const
+void Workspace::write(const std::string &name, const modwriter::ModuleSpec &desc) const
 {
-    write(name, modwriter::write(spec));
+    write(name, modwriter::write(desc));
 }
 
 std::vector<uint8_t> Workspace::read(const std::string &name) const
@@ -96,13 +96,13 @@ Audio Workspace::audio(const std::string &name) const
 
 modwriter::ModuleSpec shortModule(bool looped)
 {
-    modwriter::ModuleSpec spec = modwriter::minimalModule(4);
-    spec.patterns[0].rows = 16;
+    modwriter::ModuleSpec desc = modwriter::minimalModule(4);
+    desc.patterns[0].rows = 16;
     if (!looped) {
-        spec.instruments[0].flags = 0;
-        spec.instruments[0].loopLength = 0;
+        desc.instruments[0].flags = 0;
+        desc.instruments[0].loopLength = 0;
     }
-    return spec;
+    return desc;
 }
 
 } // namespace kvplaytest

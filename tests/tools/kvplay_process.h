@@ -34,7 +34,7 @@ public:
 
     std::filesystem::path path(const std::string &name) const { return dir_ / name; }
     void write(const std::string &name, const std::vector<uint8_t> &bytes) const;
-    void write(const std::string &name, const modwriter::ModuleSpec &spec) const;
+    void write(const std::string &name, const modwriter::ModuleSpec &desc) const;
     std::vector<uint8_t> read(const std::string &name) const;
     bool exists(const std::string &name) const;
 

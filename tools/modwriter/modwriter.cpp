@@ -38,26 +38,26 @@ void putText(std::vector<uint8_t> &out, const std::string &text, size_t width)
 
 ModuleSpec minimalModule(uint16_t tracks)
 {
-    ModuleSpec spec;
-    spec.name = "Minimal";
-    spec.tracks = tracks;
+    ModuleSpec desc;
+    desc.name = "Minimal";
+    desc.tracks = tracks;
     SampleSpec sample;
     sample.width = 16;
     for (int i = 0; i < 32; ++i)
         sample.frames.push_back(i < 16 ? 12000 : -12000);
-    spec.samples.push_back(sample);
+    desc.samples.push_back(sample);
     InstrumentSpec instrument;
     instrument.name = "Instrument";
     instrument.loopLength = 32;
     instrument.flags = 1;
-    spec.instruments.push_back(instrument);
-    spec.songs.push_back(SongSpec{"Song", {0}});
+    desc.instruments.push_back(instrument);
+    desc.songs.push_back(SongSpec{"Song", {0}});
     PatternSpec pattern;
     Cell &cell = pattern.at(0, 0, tracks);
     cell.octave = 4;
     cell.instrument = 1;
-    spec.patterns.push_back(pattern);
-    return spec;
+    desc.patterns.push_back(pattern);
+    return desc;
 }
 
 std::vector<uint8_t> nameBody(const std::string &name)
@@ -204,37 +204,37 @@ std::vector<uint8_t> sampleBody(const std::vector<SampleSpec> &samples)
     return body;
 }
 
-std::vector<uint8_t> dspeBody(const ModuleSpec &spec)
+std::vector<uint8_t> dspeBody(const ModuleSpec &desc)
 {
     std::vector<uint8_t> body;
-    putU16(body, spec.tracks);
-    for (unsigned t = 0; t < spec.tracks; ++t)
-        putU8(body, t < spec.echoTrackBytes.size() ? spec.echoTrackBytes[t] : 1);
-    putU16(body, spec.echoDelay);
-    putU16(body, spec.echoFeedback);
-    putU16(body, spec.echoMix);
-    putU16(body, spec.echoCross);
+    putU16(body, desc.tracks);
+    for (unsigned t = 0; t < desc.tracks; ++t)
+        putU8(body, t < desc.echoTrackBytes.size() ? desc.echoTrackBytes[t] : 1);
+    putU16(body, desc.echoDelay);
+    putU16(body, desc.echoFeedback);
+    putU16(body, desc.echoMix);
+    putU16(body, desc.echoCross);
     return body;
 }
 
-std::vector<Chunk> chunks(const ModuleSpec &spec)
+std::vector<Chunk> chunks(const ModuleSpec &desc)
 {
     std::vector<Chunk> list;
-    if (!spec.name.empty())
-        list.push_back({"NAME", nameBody(spec.name)});
-    list.push_back({"INFO", infoBody(uint16_t(spec.instruments.size()), uint16_t(spec.samples.size()),
-                                     uint16_t(spec.songs.size()), uint16_t(spec.patterns.size()),
-                                     spec.tracks)});
-    list.push_back({"SONG", songBody(spec.songs)});
-    list.push_back({"INST", instrumentBody(spec.instruments)});
-    if (!spec.volumeEnvelopes.empty())
-        list.push_back({"VENV", envelopeBody(spec.volumeEnvelopes)});
-    if (!spec.panningEnvelopes.empty())
-        list.push_back({"PENV", envelopeBody(spec.panningEnvelopes)});
-    list.push_back({"PATT", patternBody(spec.patterns, spec.tracks)});
-    list.push_back({"SMPL", sampleBody(spec.samples)});
-    if (spec.dspe)
-        list.push_back({"DSPE", dspeBody(spec)});
+    if (!desc.name.empty())
+        list.push_back({"NAME", nameBody(desc.name)});
+    list.push_back({"INFO", infoBody(uint16_t(desc.instruments.size()), uint16_t(desc.samples.size()),
+                                     uint16_t(desc.songs.size()), uint16_t(desc.patterns.size()),
+                                     desc.tracks)});
+    list.push_back({"SONG", songBody(desc.songs)});
+    list.push_back({"INST", instrumentBody(desc.instruments)});
+    if (!desc.volumeEnvelopes.empty())
+        list.push_back({"VENV", envelopeBody(desc.volumeEnvelopes)});
+    if (!desc.panningEnvelopes.empty())
+        list.push_back({"PENV", envelopeBody(desc.panningEnvelopes)});
+    list.push_back({"PATT", patternBody(desc.patterns, desc.tracks)});
+    list.push_back({"SMPL", sampleBody(desc.samples)});
+    if (desc.dspe)
+        list.push_back({"DSPE", dspeBody(desc)});
     return list;
 }
 
@@ -264,9 +264,9 @@ Chunk *findChunk(std::vector<Chunk> &chunks, const std::string &id)
     return found == chunks.end() ? nullptr : &*found;
 }
 
-std::vector<uint8_t> write(const ModuleSpec &spec)
+std::vector<uint8_t> write(const ModuleSpec &desc)
 {
-    return assemble(chunks(spec), spec.version, spec.revision);
+    return assemble(chunks(desc), desc.version, desc.revision);
 }
 
 } // namespace modwriter

@@ -2,7 +2,7 @@
 // fuzzing seeds and benchmarks, and, through the chunk-level functions,
 // the damaged variants the reader must refuse.
 //
-// Every multi-byte value is written big-endian. Nothing is checked: a spec
+// Every multi-byte value is written big-endian. Nothing is checked: a description
 // with out-of-range values is written as given, which is how tests make bad
 // files. Counts in INFO come from the sizes of the vectors.
 #pragma once
@@ -80,7 +80,7 @@ struct ModuleSpec {
 ModuleSpec minimalModule(uint16_t tracks = 4);
 
 // A valid DBM0 file (patterns packed compactly).
-std::vector<uint8_t> write(const ModuleSpec &spec);
+std::vector<uint8_t> write(const ModuleSpec &desc);
 
 // Chunk-level access for damaged variants.
 struct Chunk {
@@ -91,7 +91,7 @@ struct Chunk {
 };
 
 // NAME, INFO, SONG, INST, VENV, PENV, PATT, SMPL, DSPE, in that order (those present).
-std::vector<Chunk> chunks(const ModuleSpec &spec);
+std::vector<Chunk> chunks(const ModuleSpec &desc);
 // The header (magic, version, revision, two zero bytes) followed by the chunks.
 std::vector<uint8_t> assemble(const std::vector<Chunk> &chunks, uint8_t version = 3,
                               uint8_t revision = 0, const char *magic = "DBM0");
@@ -107,7 +107,7 @@ std::vector<uint8_t> instrumentBody(const std::vector<InstrumentSpec> &instrumen
 std::vector<uint8_t> envelopeBody(const std::vector<EnvelopeSpec> &envelopes);
 std::vector<uint8_t> patternBody(const std::vector<PatternSpec> &patterns, uint16_t tracks);
 std::vector<uint8_t> sampleBody(const std::vector<SampleSpec> &samples);
-std::vector<uint8_t> dspeBody(const ModuleSpec &spec);
+std::vector<uint8_t> dspeBody(const ModuleSpec &desc);
 
 // One 136-byte envelope record.
 std::vector<uint8_t> envelopeRecord(const EnvelopeSpec &envelope);
