@@ -1,5 +1,6 @@
 #include "engine/lifecycle.h"
 
+#include "engine/sequencer.h"
 #include "engine/song_position.h"
 #include "graph/chains.h"
 #include "graph/nodes.h"
@@ -127,15 +128,8 @@ void resetTracks(Engine *engine)
         track.pitch = 0;
         track.volume = 0;
         track.panning = 0;
-        track.volumeSlide = 0;
-        track.panSlide = 0;
-        track.pitchSlide = 0;
-        track.portamentoStep = 0;
+        clearRowMotion(track);
         track.arpeggioOffsets[0] = 0;
-        track.arpeggioOffsets[1] = 0;
-        track.arpeggioOffsets[2] = 0;
-        track.vibratoSpeed = 0;
-        track.vibratoDepth = 0;
         track.vibratoPhase = 0;
         track.retriggerInterval = 0;
         track.playBackwards = 0;

@@ -135,17 +135,22 @@ void unscaleTracks(Engine *engine)
         track.volume /= speed;
         track.panning /= speed;
         track.pitch /= speed;
-        track.volumeSlide = 0;
-        track.panSlide = 0;
-        track.pitchSlide = 0;
-        track.portamentoStep = 0;
-        track.vibratoDepth = 0;
-        track.vibratoSpeed = 0;
-        track.arpeggioOffsets[1] = 0;
-        track.arpeggioOffsets[2] = 0;
+        clearRowMotion(track);
     }
     engine->globalVolumeSlide = 0;
     engine->arpeggioPhase = 0;
+}
+
+void clearRowMotion(TrackState &track)
+{
+    track.volumeSlide = 0;
+    track.panSlide = 0;
+    track.pitchSlide = 0;
+    track.portamentoStep = 0;
+    track.vibratoDepth = 0;
+    track.vibratoSpeed = 0;
+    track.arpeggioOffsets[1] = 0;
+    track.arpeggioOffsets[2] = 0;
 }
 
 void rescaleTracks(Engine *engine)

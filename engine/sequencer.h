@@ -25,6 +25,9 @@ void scanSpeedCommands(Engine *engine);
 // Row start with the old speed: volume, panning, pitch divided by it, the
 // row's slides, vibrato and arpeggio cleared.
 void unscaleTracks(Engine *engine);
+// Clears what a row sets for its ticks: the four slide amounts, vibrato speed
+// and depth, and the arpeggio offsets of phases 1 and 2.
+void clearRowMotion(TrackState &track);
 // Row start with the new speed: volume, panning, pitch multiplied by it and
 // the six limits set for it.
 void rescaleTracks(Engine *engine);
