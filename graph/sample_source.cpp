@@ -4,6 +4,9 @@
 #include "graph/nodes.h"
 #include "plugin/host_services.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace dbm {
 
 namespace {
@@ -16,6 +19,17 @@ bool armedWithin(const LoopEvent *event, uint32_t direction, int64_t low, int64_
 {
     return event && event->remaining > 0 && event->direction == direction &&
            low <= event->position && event->position < high;
+}
+
+// Fills out[period..total) by repeating out[0..period): the block written so
+// far is doubled until the end is reached.
+void repeatPeriod(int16_t *out, int64_t period, int64_t total)
+{
+    for (int64_t done = period; done < total;) {
+        const int64_t piece = std::min(done, total - done);
+        std::memcpy(out + done, out, static_cast<size_t>(piece) * sizeof *out);
+        done += piece;
+    }
 }
 
 } // namespace
@@ -139,11 +153,59 @@ uint32_t SampleSourceNode::backwardStretch(int16_t *&out, int64_t &frames)
     return result;
 }
 
+int64_t SampleSourceNode::loopCycleLength() const
+{
+    const int64_t loopLength = int64_t(loopEnd) + 1 - loopStart;
+    const bool atStart = direction == DIRECTION_FORWARD && position == loopStart;
+    const bool atEnd = direction == DIRECTION_BACKWARD && position == loopEnd + 1;
+    if (loopMode == LOOP_NONE)
+        return 0;
+    if (loopMode == LOOP_FORWARD)
+        return (backwards ? atEnd : atStart) ? loopLength : 0;
+    return atStart || atEnd ? 2 * loopLength : 0;
+}
+
+int16_t *SampleSourceNode::copyLoopPass(int16_t *out, uint32_t passDirection) const
+{
+    if (passDirection == DIRECTION_FORWARD) {
+        for (int32_t i = loopStart; i <= loopEnd; ++i)
+            *out++ = data[i];
+    } else {
+        for (int32_t i = loopEnd; i >= loopStart; --i)
+            *out++ = data[i];
+    }
+    return out;
+}
+
+void SampleSourceNode::repeatLoopCycles(int16_t *&out, int64_t &frames)
+{
+    const int64_t cycle = loopCycleLength();
+    if (cycle == 0)
+        return;
+    // The last pass of a cycle fires its event only when frames remain after it.
+    int64_t cycles = (frames - 1) / cycle;
+    cycles = std::min<int64_t>(cycles, eventA->remaining);
+    if (eventB)
+        cycles = std::min<int64_t>(cycles, eventB->remaining);
+    if (cycles <= 0)
+        return;
+    int16_t *end = copyLoopPass(out, direction);
+    if (loopMode != LOOP_FORWARD)
+        copyLoopPass(end, direction == DIRECTION_FORWARD ? DIRECTION_BACKWARD : DIRECTION_FORWARD);
+    repeatPeriod(out, cycle, cycles * cycle);
+    out += cycles * cycle;
+    frames -= cycles * cycle;
+    eventA->remaining -= static_cast<int32_t>(cycles);
+    if (eventB)
+        eventB->remaining -= static_cast<int32_t>(cycles);
+}
+
 uint32_t SampleSourceNode::pull(int16_t *buffer, uint32_t frames)
 {
     uint32_t result = 1;
     int64_t left = frames;
     while (left > 0) {
+        repeatLoopCycles(buffer, left);
         const uint32_t stretch = direction == DIRECTION_BACKWARD ? backwardStretch(buffer, left)
                                                                  : forwardStretch(buffer, left);
         result &= stretch;

@@ -67,6 +67,19 @@ public:
 private:
     uint32_t forwardStretch(int16_t *&out, int64_t &frames);
     uint32_t backwardStretch(int16_t *&out, int64_t &frames);
+
+    // Frames in one whole cycle over the loop that starts at the cursor and
+    // ends back there (one pass for a forward loop, two for ping-pong); 0 when
+    // the cursor is not at the loop end where such a cycle starts.
+    int64_t loopCycleLength() const;
+    // Writes one pass over the loop's frames in the given direction; returns
+    // the end of what it wrote.
+    int16_t *copyLoopPass(int16_t *out, uint32_t passDirection) const;
+    // Plays as many whole loop cycles as `frames` and the events' firing
+    // counts allow at once, exactly as the stretches would one by one: each
+    // cycle fires each of its events once, and `frames` always keeps at least
+    // one frame for the stretches. Does nothing away from a cycle start.
+    void repeatLoopCycles(int16_t *&out, int64_t &frames);
 };
 
 } // namespace dbm

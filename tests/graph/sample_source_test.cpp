@@ -122,6 +122,32 @@ TEST_F(SampleSourceTest, PullsOfAnySizeGiveTheStreamOfOnePull)
     }
 }
 
+// Short loops are played whole passes at a time in large pulls; frames and
+// firing counts must match a frame-by-frame pull, also when a count runs out.
+TEST_F(SampleSourceTest, ShortLoopsInLargePullsMatchPullsOfOneFrame)
+{
+    sample = ramp(12);
+    for (uint32_t mode : {LOOP_FORWARD, LOOP_PINGPONG})
+        for (uint32_t backwards : {0u, 1u})
+            for (int32_t loopLength : {1, 3})
+                for (int32_t count : {0x7FFFFFFF, 40}) {
+                    SampleSourceNode *large = make(4, loopLength, mode);
+                    SampleSourceNode *single = make(4, loopLength, mode);
+                    for (SampleSourceNode *node : {large, single}) {
+                        start(node, backwards, 2);
+                        node->eventRecordA.remaining = count;
+                        node->eventRecordB.remaining = count;
+                    }
+                    EXPECT_EQ(pullInPieces(large, 600, 1, {1, 250, 97, 252}),
+                              pullInPieces(single, 600, 1, {1}))
+                        << "mode " << mode << " backwards " << backwards << " loop "
+                        << loopLength << " count " << count;
+                    EXPECT_EQ(large->eventRecordA.remaining, single->eventRecordA.remaining);
+                    EXPECT_EQ(large->eventRecordB.remaining, single->eventRecordB.remaining);
+                    EXPECT_EQ(large->position, single->position);
+                }
+}
+
 TEST_F(SampleSourceTest, PositionIsClampedIntoTheSampleAndAnswered)
 {
     SampleSourceNode *node = make(0, 0, LOOP_NONE);
