@@ -1,4 +1,4 @@
-// Integer helpers for the specified arithmetic: 32-bit sums and products that
+// Integer helpers for the engine's arithmetic: 32-bit sums and products that
 // wrap, left shifts of signed values, and stores that keep the low 16 bits,
 // all without undefined behaviour. Right shifts of signed values are
 // arithmetic with the compilers we build with (C++20 makes it the rule).
