@@ -58,6 +58,29 @@ void pitchSlide(const Engine *engine, TrackState &track, uint8_t parameter, int3
     track.pitchSlide = add16(track.pitchSlide, wrapMul(sign, amount));
 }
 
+// x up when y is 0, y down when x is 0; nothing when both or neither are set.
+int32_t oneSidedSlide(uint8_t parameter)
+{
+    const int32_t x = parameter >> 4;
+    const int32_t y = parameter & 15;
+    if (x != 0 && y == 0)
+        return x;
+    if (x == 0 && y != 0)
+        return -y;
+    return 0;
+}
+
+// The echo setting effects 32..35 set: delay, feedback, mix, cross-feed.
+uint32_t &echoSetting(TrackState &track, uint8_t effect)
+{
+    switch (effect) {
+    case 32: return track.echoDelay;
+    case 33: return track.echoFeedback;
+    case 34: return track.echoMix;
+    default: return track.echoCross;
+    }
+}
+
 } // namespace
 
 int32_t volumeSlideChange(uint8_t parameter, int32_t speed)
@@ -141,44 +164,24 @@ void applyRowEffect(Engine *engine, TrackState &track, uint8_t effect, uint8_t p
         if (parameter <= 64)
             engine->globalVolume = parameter;
         break;
-    case 17: {
+    case 17:
         if (parameter != 0)
             engine->globalSlideMemory = parameter;
-        const int32_t up = engine->globalSlideMemory >> 4;
-        const int32_t down = engine->globalSlideMemory & 15;
-        if (up != 0 && down == 0)
-            engine->globalVolumeSlide = low16(engine->globalVolumeSlide + up);
-        else if (up == 0 && down != 0)
-            engine->globalVolumeSlide = low16(engine->globalVolumeSlide - down);
+        engine->globalVolumeSlide =
+            low16(engine->globalVolumeSlide + oneSidedSlide(engine->globalSlideMemory));
         break;
-    }
-    case 25: {
-        const uint8_t slide = remembered(track, MEMORY_PANNING_SLIDE, parameter);
-        const int32_t right = slide >> 4;
-        const int32_t left = slide & 15;
-        if (right != 0 && left == 0)
-            track.panSlide = add16(track.panSlide, scaled(right, engine));
-        else if (right == 0 && left != 0)
-            track.panSlide = add16(track.panSlide, scaled(-left, engine));
+    case 25:
+        track.panSlide = add16(track.panSlide,
+                               scaled(oneSidedSlide(remembered(track, MEMORY_PANNING_SLIDE, parameter)), engine));
         break;
-    }
     case 31:
         applyEchoSwitch(engine, track, parameter);
         break;
     case 32:
-        track.echoDelay = parameter;
-        setEchoParameters(engine, track);
-        break;
     case 33:
-        track.echoFeedback = parameter;
-        setEchoParameters(engine, track);
-        break;
     case 34:
-        track.echoMix = parameter;
-        setEchoParameters(engine, track);
-        break;
     case 35:
-        track.echoCross = parameter;
+        echoSetting(track, effect) = parameter;
         setEchoParameters(engine, track);
         break;
     default: // 7, 15 (taken by the row-start scan), 18..24, 26..30, above 35
