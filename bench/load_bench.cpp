@@ -7,10 +7,10 @@
 // clearing take about half the time. The "reused" variants keep freed memory
 // in the process (as a host's own memory pool would), which leaves the
 // reader's own work plus the zero-filling of the blocks.
+#include "base/host_services.h"
 #include "bench/modules.h"
 #include "host/services.h"
 #include "module/loader.h"
-#include "plugin/host_services.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
 // The node kinds one by one, each fed by a node that copies a fixed table
 // (so only the node under test does real work), in pulls of one tick (882
 // frames at tempo 125), and the render loop's mixing and output conversion.
+#include "base/host_services.h"
 #include "engine/engine.h"
 #include "engine/render.h"
 #include "graph/node.h"
 #include "graph/nodes.h"
 #include "host/services.h"
-#include "plugin/host_services.h"
 
 #include <benchmark/benchmark.h>
 

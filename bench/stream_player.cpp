@@ -1,8 +1,8 @@
 #include "bench/stream_player.h"
 
+#include "base/host_api.h"
+#include "base/host_services.h"
 #include "host/services.h"
-#include "plugin/host_api.h"
-#include "plugin/host_services.h"
 #include "plugin/stream.h"
 
 namespace benchmodules {

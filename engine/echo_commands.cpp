@@ -1,6 +1,6 @@
 #include "engine/rows.h"
 
-#include "graph/chains.h"
+#include "engine/chains.h"
 
 namespace dbm {
 

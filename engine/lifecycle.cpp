@@ -1,10 +1,10 @@
 #include "engine/lifecycle.h"
 
+#include "base/host_services.h"
+#include "engine/chains.h"
 #include "engine/sequencer.h"
 #include "engine/song_position.h"
-#include "graph/chains.h"
 #include "graph/nodes.h"
-#include "plugin/host_services.h"
 
 #include <new>
 
@@ -58,7 +58,7 @@ Engine *createEngine(const Module *module, uint32_t sampleRate, uint32_t maxFram
         hostDelete(engine);
         return nullptr;
     }
-    void *tracks = hostAllocate(module->trackCount, static_cast<uint32_t>(sizeof(TrackState)));
+    void *tracks = hostAllocateItems(module->trackCount, sizeof(TrackState));
     if (!tracks) {
         hostFree(engine->trackScratch);
         hostFree(engine->mixBuffer);

@@ -1,7 +1,7 @@
 #include "engine/render.h"
 
+#include "base/fixed_point.h"
 #include "engine/sequencer.h"
-#include "graph/fixed_point.h"
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
 #include "engine/rows.h"
 
+#include "base/fixed_point.h"
+#include "engine/chains.h"
 #include "engine/sequencer.h"
-#include "graph/chains.h"
-#include "graph/fixed_point.h"
 
 namespace dbm {
 

@@ -1,10 +1,10 @@
 #include "engine/sequencer.h"
 
+#include "base/fixed_point.h"
+#include "engine/parameters.h"
 #include "engine/render.h"
 #include "engine/rows.h"
 #include "engine/song_position.h"
-#include "graph/fixed_point.h"
-#include "graph/parameters.h"
 
 namespace dbm {
 

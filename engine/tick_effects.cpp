@@ -1,6 +1,6 @@
 #include "engine/rows.h"
 
-#include "graph/fixed_point.h"
+#include "base/fixed_point.h"
 
 namespace dbm {
 

@@ -11,8 +11,8 @@
 // take the total above TOTAL_LIMIT, as a host short of memory does.
 #pragma once
 
+#include "base/host_services.h"
 #include "host/services.h"
-#include "plugin/host_services.h"
 
 #include <cstdint>
 #include <cstdio>

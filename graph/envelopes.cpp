@@ -1,6 +1,6 @@
-#include "graph/parameters.h"
+#include "graph/envelopes.h"
 
-#include "graph/fixed_point.h"
+#include "base/fixed_point.h"
 
 namespace dbm {
 
@@ -43,23 +43,6 @@ int16_t stepEnvelope(EnvelopeState &state, const Envelope &envelope, unsigned sh
     const int64_t elapsed = state.segmentTicks - state.ticksLeft;
     state.ticksLeft -= 1;
     return low16(static_cast<int32_t>(state.segmentStart + elapsed * state.segmentDelta / state.segmentTicks));
-}
-
-void stepEnvelopes(Engine *engine)
-{
-    const Module *module = engine->module;
-    for (uint32_t t = 0; t < module->trackCount; ++t) {
-        TrackState &track = engine->tracks[t];
-        if (!track.sounding)
-            continue;
-        // INDEX_NONE is never below a count, so one test covers both cases.
-        EnvelopeState &volume = track.volumeEnvelopeState;
-        if (volume.envelope < module->volumeEnvelopeCount)
-            track.volumeEnvelopeValue = stepEnvelope(volume, module->volumeEnvelopes[volume.envelope], 8);
-        EnvelopeState &panning = track.panningEnvelopeState;
-        if (panning.envelope < module->panningEnvelopeCount)
-            track.panningEnvelopeValue = stepEnvelope(panning, module->panningEnvelopes[panning.envelope], 7);
-    }
 }
 
 } // namespace dbm

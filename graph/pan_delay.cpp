@@ -1,7 +1,7 @@
 #include "graph/pan_delay.h"
 
+#include "base/host_services.h"
 #include "graph/nodes.h"
-#include "plugin/host_services.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #include "graph/sample_source.h"
 
-#include "graph/fixed_point.h"
+#include "base/fixed_point.h"
+#include "base/host_services.h"
 #include "graph/nodes.h"
-#include "plugin/host_services.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "graph/track_output.h"
 
+#include "base/host_services.h"
 #include "graph/nodes.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

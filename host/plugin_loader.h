@@ -12,7 +12,7 @@
 // through error() and message().
 #pragma once
 
-#include "plugin/host_api.h"
+#include "base/host_api.h"
 
 #include <array>
 #include <cstdint>

@@ -29,6 +29,7 @@ struct State {
     uint64_t allocations = 0;
     uint64_t failAllocationAt = 0;
     bool failAllocationsAfter = false;
+    std::map<uint32_t, uint64_t> byCount;
     std::map<std::string, std::shared_ptr<const std::vector<uint8_t>>> memoryFiles;
     size_t files = 0;
     uint64_t reads = 0;
@@ -53,6 +54,7 @@ extern "C" void *hostAllocate(uint32_t count, uint32_t size)
     {
         std::lock_guard<std::mutex> guard(s.lock);
         ++s.allocations;
+        ++s.byCount[count];
         if (s.failAllocationAt != 0 && (s.allocations == s.failAllocationAt ||
                                         (s.failAllocationsAfter && s.allocations > s.failAllocationAt)))
             return nullptr;
@@ -342,6 +344,13 @@ size_t outstandingTagObjects()
 const std::vector<Word> &tagObjectTags(const void *object)
 {
     return static_cast<const TagObject *>(object)->tags;
+}
+
+std::map<uint32_t, uint64_t> allocationsByCount()
+{
+    State &s = state();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.byCount;
 }
 
 void resetHostControls()

@@ -8,10 +8,11 @@
 // whole process until cleared with resetHostControls().
 #pragma once
 
-#include "plugin/host_api.h"
+#include "base/host_api.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ size_t outstandingBlocks();
 uint64_t allocationCount();          // requests made since the last reset
 void failAllocation(uint64_t k);     // the k-th request from now (1-based) returns null; 0: never
 void failAllocationsFrom(uint64_t k); // the k-th request and every later one fail
+// How many requests so far asked for each count (the first argument of
+// allocate): the plug-in asks for count 1 and the size
+// in bytes, except for its stream record.
+std::map<uint32_t, uint64_t> allocationsByCount();
 
 // Files: read from the operating system, or from memory files registered here
 // (looked up by exact name before the file system).
@@ -62,7 +67,7 @@ size_t outstandingTagObjects();
 // The user tag list copied into a tag object (end tag included).
 const std::vector<Word> &tagObjectTags(const void *object);
 
-// Clears the fail/short controls and the recorded calls (not the outstanding counts).
+// Clears the fail/short controls and the recorded calls (not the counts).
 void resetHostControls();
 
 } // namespace kvhost

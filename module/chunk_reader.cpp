@@ -1,6 +1,6 @@
 #include "module/chunk_reader.h"
 
-#include "plugin/host_services.h"
+#include "base/host_services.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // VENV and PENV: a count, then one 136-byte record per envelope.
-#include "graph/fixed_point.h"
+#include "base/fixed_point.h"
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

@@ -1,6 +1,6 @@
 #include "module/release.h"
 
-#include "plugin/host_services.h"
+#include "base/host_services.h"
 
 namespace dbm {
 

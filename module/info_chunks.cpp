@@ -1,9 +1,9 @@
 // NAME and INFO: the two chunks that may come before the counts are known.
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
 #include "module/release.h"
 #include "module/text_field.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

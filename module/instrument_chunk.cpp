@@ -1,9 +1,9 @@
 // INST: one 50-byte record per instrument.
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
 #include "module/release.h"
 #include "module/text_field.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

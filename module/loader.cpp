@@ -1,9 +1,9 @@
 // loadModule: the header, the chunk walk and the final checks.
 #include "module/loader.h"
 
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

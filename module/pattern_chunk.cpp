@@ -1,9 +1,9 @@
 // PATT: per pattern a row count, a packed size and the packed rows, unpacked
 // into the rows x tracks grid of entries.
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
 #include "module/release.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

@@ -1,9 +1,9 @@
 // SMPL: per sample a flags word, a length in frames and the big-endian data
 // in 8, 16 or 32 bits, converted to 16-bit frames in host order.
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
 #include "module/release.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

@@ -1,9 +1,9 @@
 // SONG: per song a 44-byte name, an order count and the order list.
+#include "base/host_services.h"
 #include "module/big_endian.h"
 #include "module/chunk_handlers.h"
 #include "module/release.h"
 #include "module/text_field.h"
-#include "plugin/host_services.h"
 
 namespace dbm {
 

@@ -2,7 +2,7 @@
 // entry table it looks operations up in, and the three operations that are
 // not about audio.
 #include "plugin/entry.h"
-#include "plugin/host_services.h"
+#include "base/host_services.h"
 #include "plugin/stream.h"
 
 #include <cstring>

@@ -6,7 +6,7 @@
 // closed.
 #pragma once
 
-#include "plugin/host_api.h"
+#include "base/host_api.h"
 
 namespace dbm {
 

@@ -1,9 +1,9 @@
 #include "plugin/stream.h"
 
+#include "base/host_services.h"
 #include "engine/lifecycle.h"
 #include "engine/render.h"
 #include "module/loader.h"
-#include "plugin/host_services.h"
 
 #include <cstring>
 #include <new>

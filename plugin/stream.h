@@ -10,9 +10,9 @@
 // whose song could not be loaded again by a rewind delivers 0 frames.
 #pragma once
 
+#include "base/host_api.h"
 #include "engine/engine.h"
 #include "module/module.h"
-#include "plugin/host_api.h"
 
 namespace dbm {
 

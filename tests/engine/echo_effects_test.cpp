@@ -1,8 +1,8 @@
 // Echo through the engine: flagged tracks ringing on after their samples,
 // the echo on/off command in its six forms, the echo settings, and failed
 // allocations while an echo is added.
+#include "engine/chains.h"
 #include "engine_support.h"
-#include "graph/chains.h"
 #include "graph/echo.h"
 
 #include <gtest/gtest.h>

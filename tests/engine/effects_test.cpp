@@ -1,8 +1,8 @@
 // Effect commands: what each one stores on its row, and how the slides and
 // countdowns move the track tick by tick at speed 6.
+#include "engine/parameters.h"
 #include "engine/rows.h"
 #include "engine_support.h"
-#include "graph/parameters.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 //   through a real engine at 44100 Hz tick by tick.
 #pragma once
 
+#include "base/host_services.h"
 #include "engine/engine.h"
 #include "engine/lifecycle.h"
 #include "engine/render.h"
@@ -14,7 +15,6 @@
 #include "graph/node.h"
 #include "host/services.h"
 #include "module/module.h"
-#include "plugin/host_services.h"
 #include "tests/support/load.h"
 
 #include <gtest/gtest.h>

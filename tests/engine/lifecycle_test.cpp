@@ -1,6 +1,6 @@
+#include "engine/chains.h"
 #include "engine/lifecycle.h"
 #include "engine_support.h"
-#include "graph/chains.h"
 
 #include <gtest/gtest.h>
 

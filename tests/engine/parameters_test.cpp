@@ -1,8 +1,9 @@
 // The per-tick parameter stage: envelope stepping (segments, holds, sustain
 // release, loops, repeated and falling positions), resampling steps from
 // pitches, and the track gains from volume, panning, envelopes and global volume.
+#include "engine/parameters.h"
+#include "graph/envelopes.h"
 #include "engine_support.h"
-#include "graph/parameters.h"
 
 #include <gtest/gtest.h>
 

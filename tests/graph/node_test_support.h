@@ -3,9 +3,9 @@
 // that each allocation of a constructor failing in turn leaves nothing.
 #pragma once
 
+#include "base/host_services.h"
 #include "graph/node.h"
 #include "host/services.h"
-#include "plugin/host_services.h"
 
 #include <gtest/gtest.h>
 

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 
 namespace {
 
@@ -98,6 +99,21 @@ TEST_F(FaultSweep, UndisturbedRunAllocatesWhilePlaying)
     EXPECT_GT(kvhost::allocationCount() - atOpen, 3 * (atOpen - before) / 4);
     dbm::CloseStream(stream);
     EXPECT_EQ(kvhost::outstandingBlocks(), blocks);
+}
+
+// Every block of a whole stream life is asked for as count 1 and the size in
+// bytes, except the stream record, which is asked for as count 1300, size 1
+// (where words are 32 bits; the record is larger with 64-bit pointers).
+TEST_F(FaultSweep, EveryRequestAsksForCountOne)
+{
+    std::map<uint32_t, uint64_t> requests = kvhost::allocationsByCount();
+    const uint64_t before = kvhost::allocationCount();
+    ASSERT_TRUE(run("undisturbed"));
+    for (const auto &[count, number] : kvhost::allocationsByCount())
+        requests[count] = number - requests[count];
+    const uint32_t record = sizeof(void *) == 4 ? 1300 : sizeof(dbm::StreamState);
+    const std::map<uint32_t, uint64_t> expected = {{1, kvhost::allocationCount() - before - 1}, {record, 1}};
+    EXPECT_EQ(requests, expected);
 }
 
 // The k-th allocation failing, for every k the run makes.

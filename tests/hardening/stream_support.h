@@ -1,8 +1,8 @@
 // Test helpers: drive the stream operations directly, as the host would.
 #pragma once
 
+#include "base/host_services.h"
 #include "host/services.h"
-#include "plugin/host_services.h"
 #include "plugin/stream.h"
 
 #include <cstdint>

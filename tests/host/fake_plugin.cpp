@@ -4,7 +4,7 @@
 //   FAKE_LOOKUP_IN_DATA  the header's lookup address points at writable data
 //                        (read-only data shares the code's segment on some targets)
 //   FAKE_INIT_RESULT     what InitPlugin returns; no InitPlugin when undefined
-#include "plugin/host_api.h"
+#include "base/host_api.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Our host's services as the plug-in sees them through the service record,
 // and the fault controls the other tests rely on.
+#include "base/host_services.h"
 #include "host/services.h"
-#include "plugin/host_services.h"
 
 #include <gtest/gtest.h>
 

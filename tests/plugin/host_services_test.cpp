@@ -1,8 +1,8 @@
 // The plug-in's side of the host services, through the core linked into this
 // test with our host's service record installed.
+#include "base/host_services.h"
 #include "host/services.h"
 #include "plugin/entry.h"
-#include "plugin/host_services.h"
 
 #include <gtest/gtest.h>
 

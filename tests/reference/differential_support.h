@@ -7,9 +7,9 @@
 
 #include "reference_nodes.h"
 
+#include "base/host_services.h"
 #include "graph/node.h"
 #include "host/services.h"
-#include "plugin/host_services.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 // again. They return what loadModule returns (null with *error set on failure).
 #pragma once
 
+#include "base/host_services.h"
 #include "host/services.h"
 #include "module/loader.h"
-#include "plugin/host_services.h"
 #include "tools/modwriter/modwriter.h"
 
 #include <atomic>

@@ -1,8 +1,8 @@
+#include "base/host_services.h"
 #include "engine/lifecycle.h"
 #include "engine/render.h"
 #include "host/services.h"
 #include "module/loader.h"
-#include "plugin/host_services.h"
 #include "plugin/stream.h"
 #include "tools/modwriter/modwriter.h"
 

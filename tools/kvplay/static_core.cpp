@@ -1,9 +1,9 @@
 #include "tools/kvplay/static_core.h"
 
+#include "base/host_services.h"
 #include "host/plugin_loader.h"
 #include "host/services.h"
 #include "module/loader.h"
-#include "plugin/host_services.h"
 #include "tools/kvplay/load_error.h"
 
 #include <mutex>

@@ -1,7 +1,8 @@
-#include "graph/parameters.h"
+#include "engine/parameters.h"
 
-#include "graph/chains.h"
-#include "graph/fixed_point.h"
+#include "base/fixed_point.h"
+#include "engine/chains.h"
+#include "graph/envelopes.h"
 #include "graph/pitch_tables.h"
 
 namespace dbm {
@@ -101,6 +102,23 @@ void pushPitch(Engine *engine, TrackState &track, uint16_t pitch)
     }
     const NodeTag tags[] = {{TAG_RESAMPLE_STEP, step}, {TAG_END, 0}};
     sendVoiceTags(track, tags);
+}
+
+void stepEnvelopes(Engine *engine)
+{
+    const Module *module = engine->module;
+    for (uint32_t t = 0; t < module->trackCount; ++t) {
+        TrackState &track = engine->tracks[t];
+        if (!track.sounding)
+            continue;
+        // INDEX_NONE is never below a count, so one test covers both cases.
+        EnvelopeState &volume = track.volumeEnvelopeState;
+        if (volume.envelope < module->volumeEnvelopeCount)
+            track.volumeEnvelopeValue = stepEnvelope(volume, module->volumeEnvelopes[volume.envelope], 8);
+        EnvelopeState &panning = track.panningEnvelopeState;
+        if (panning.envelope < module->panningEnvelopeCount)
+            track.panningEnvelopeValue = stepEnvelope(panning, module->panningEnvelopes[panning.envelope], 7);
+    }
 }
 
 } // namespace dbm

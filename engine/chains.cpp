@@ -1,4 +1,4 @@
-#include "graph/chains.h"
+#include "engine/chains.h"
 
 #include "graph/nodes.h"
 

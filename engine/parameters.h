@@ -14,9 +14,6 @@
 namespace dbm {
 
 void stepEnvelopes(Engine *engine);
-// This tick's value of one envelope; shift is 8 for volume, 7 for panning.
-// A segment between equal positions lasts one tick.
-int16_t stepEnvelope(EnvelopeState &state, const Envelope &envelope, unsigned shift);
 void pushTrackParameters(Engine *engine);
 // Sends TAG_RESAMPLE_STEP for the 16-bit pitch (x speed) to the voice chain;
 // nothing for a track without a sample instrument. Pitches below 96 x speed

@@ -1,4 +1,4 @@
-#include "plugin/host_services.h"
+#include "base/host_services.h"
 
 namespace dbm {
 

@@ -7,7 +7,7 @@
 // the caller reports (nothing is retried).
 #pragma once
 
-#include "plugin/host_api.h"
+#include "base/host_api.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -60,12 +60,20 @@ template <class T> void hostDelete(T *object)
     }
 }
 
+// Room for count items of `size` bytes, asked for as one zero-filled block
+// (count 1, size count x size). Null when the host has none or the product
+// does not fit in 32 bits.
+inline void *hostAllocateItems(uint32_t count, size_t size)
+{
+    if (size != 0 && count > UINT32_MAX / size)
+        return nullptr;
+    return hostAllocate(1, static_cast<uint32_t>(count * size));
+}
+
 // A zero-filled array of count T from the host, or null. T must be trivial.
 template <class T> T *hostArray(uint32_t count)
 {
-    if (count > UINT32_MAX / sizeof(T))
-        return nullptr;
-    return static_cast<T *>(hostAllocate(1, static_cast<uint32_t>(count * sizeof(T))));
+    return static_cast<T *>(hostAllocateItems(count, sizeof(T)));
 }
 
 } // namespace dbm
