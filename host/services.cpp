@@ -1,5 +1,8 @@
 #include "host/services.h"
 
+#include "host/memory_budget.h"
+#include "host/read_trail.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -63,7 +66,7 @@ extern "C" void *hostAllocate(uint32_t count, uint32_t size)
     uint64_t bytes = uint64_t(count) * size;
     if (bytes > UINT32_MAX)
         return nullptr;
-    void *block = std::calloc(1, bytes ? size_t(bytes) : 1);
+    void *block = allocateCharged(bytes);
     if (block) {
         std::lock_guard<std::mutex> guard(s.lock);
         ++s.blocks;
@@ -75,7 +78,7 @@ extern "C" void hostFreeBlock(void *block)
 {
     if (!block)
         return;
-    std::free(block);
+    releaseCharged(block);
     State &s = state();
     std::lock_guard<std::mutex> guard(s.lock);
     --s.blocks;
@@ -121,6 +124,7 @@ void *openNamed(const char *name, int32_t mode, const Word *tags)
         if (!file->stream)
             return nullptr;
     }
+    startReadTrail();
     std::lock_guard<std::mutex> guard(s.lock);
     ++s.files;
     return file.release();
@@ -149,6 +153,18 @@ extern "C" void hostClose(void *handle)
     --s.files;
 }
 
+int32_t readFile(HostFile &file, void *buffer, int32_t length)
+{
+    if (file.stream)
+        return static_cast<int32_t>(std::fread(buffer, 1, size_t(length), file.stream));
+    size_t available = file.memory->size() - file.offset;
+    size_t n = std::min(available, size_t(length));
+    if (n)
+        std::memcpy(buffer, file.memory->data() + file.offset, n);
+    file.offset += n;
+    return static_cast<int32_t>(n);
+}
+
 extern "C" int32_t hostRead(void *handle, void *buffer, int32_t length)
 {
     State &s = state();
@@ -163,17 +179,11 @@ extern "C" int32_t hostRead(void *handle, void *buffer, int32_t length)
         if (s.shortReadAt != 0 && s.reads == s.shortReadAt && limit > s.shortReadBytes)
             limit = s.shortReadBytes;
     }
-    if (!handle || limit <= 0)
-        return limit < 0 ? -1 : 0;
-    auto *file = static_cast<HostFile *>(handle);
-    if (file->stream)
-        return static_cast<int32_t>(std::fread(buffer, 1, size_t(limit), file->stream));
-    size_t available = file->memory->size() - file->offset;
-    size_t n = std::min(available, size_t(limit));
-    if (n)
-        std::memcpy(buffer, file->memory->data() + file->offset, n);
-    file->offset += n;
-    return static_cast<int32_t>(n);
+    int32_t got = limit < 0 ? -1 : 0;
+    if (handle && limit > 0)
+        got = readFile(*static_cast<HostFile *>(handle), buffer, limit);
+    noteRead(length, got);
+    return got;
 }
 
 extern "C" void *hostMakeTagObject(Word *userTags, int32_t)
