@@ -1,24 +1,18 @@
 #include "tests/tools/kvplay_process.h"
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 namespace kvplaytest {
-namespace {
-
-std::string slurp(const std::filesystem::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-} // namespace
 
 Workspace::Workspace()
 {
@@ -32,12 +26,14 @@ Workspace::~Workspace()
 {
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
+    std::filesystem::remove(dir_.string() + ".out", ignored);
+    std::filesystem::remove(dir_.string() + ".err", ignored);
 }
 
 void Workspace::write(const std::string &name, const std::vector<uint8_t> &bytes) const
 {
-    std::ofstream out(path(name), std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path(name), std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 void Workspace::write(const std::string &name, const modwriter::ModuleSpec &desc) const
@@ -47,32 +43,62 @@ void Workspace::write(const std::string &name, const modwriter::ModuleSpec &desc
 
 std::vector<uint8_t> Workspace::read(const std::string &name) const
 {
-    std::string bytes = slurp(path(name));
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    std::ifstream in(path(name), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Workspace::exists(const std::string &name) const
+std::vector<std::string> Workspace::names() const
 {
-    return std::filesystem::exists(path(name));
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(dir_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-Outcome Workspace::kvplay(const std::string &arguments, const std::string &pipe) const
+Outcome Workspace::kvplay(const std::string &arguments, const std::string &input) const
 {
-    const std::string out = (dir_ / ".stdout").string(), err = (dir_ / ".stderr").string();
-    std::string command = "cd '" + dir_.string() + "' && '" KVPLAY_PATH "' " + arguments;
-    if (pipe.empty())
-        command += " > '" + out + "'";
-    else
-        command += (pipe[0] == '>' ? " " : " | ") + pipe;
-    command += " 2> '" + err + "'";
-    if (!pipe.empty())
-        command = "set -o pipefail 2>/dev/null; " + command;
-    int raw = std::system(("bash -c \"" + command + "\"").c_str());
+    return finish(start(arguments, input));
+}
+
+pid_t Workspace::start(const std::string &arguments, const std::string &input) const
+{
+    std::istringstream words(arguments);
+    std::vector<std::string> args{KVPLAY_PATH};
+    std::copy(std::istream_iterator<std::string>(words), {}, std::back_inserter(args));
+    std::vector<char *> argv;
+    for (std::string &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string in = input.empty() ? "/dev/null" : path(input).string();
+    const std::string out = dir_.string() + ".out", err = dir_.string() + ".err";
+    pid_t child = fork();
+    if (child == 0) {
+        const int mode = O_WRONLY | O_CREAT | O_TRUNC;
+        if (chdir(dir_.c_str()) == 0 && dup2(open(in.c_str(), O_RDONLY), 0) == 0 &&
+            dup2(open(out.c_str(), mode, 0644), 1) == 1 && dup2(open(err.c_str(), mode, 0644), 2) == 2)
+            execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+Outcome Workspace::finish(pid_t child) const
+{
     Outcome run;
-    if (raw != -1 && WIFEXITED(raw))
-        run.status = WEXITSTATUS(raw);
-    run.output = slurp(out);
-    run.errors = slurp(err);
+    int status = 0;
+    rusage usage{};
+    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        run.peakKiB = usage.ru_maxrss;
+    }
+    auto slurp = [](const std::string &file) {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    run.output = slurp(dir_.string() + ".out");
+    run.errors = slurp(dir_.string() + ".err");
     return run;
 }
 
@@ -83,14 +109,10 @@ Audio Workspace::audio(const std::string &name) const
     SNDFILE *file = sf_open(path(name).c_str(), SFM_READ, &info);
     if (!file)
         return audio;
-    audio.rate = info.samplerate;
     audio.channels = info.channels;
-    audio.format = info.format;
-    std::vector<int16_t> block(4096 * size_t(info.channels ? info.channels : 1));
-    for (sf_count_t got; (got = sf_read_short(file, block.data(), sf_count_t(block.size()))) > 0;)
-        audio.samples.insert(audio.samples.end(), block.begin(), block.begin() + got);
+    audio.samples.resize(size_t(info.frames) * size_t(info.channels));
+    audio.samples.resize(size_t(sf_read_short(file, audio.samples.data(), sf_count_t(audio.samples.size()))));
     sf_close(file);
-    audio.ok = true;
     return audio;
 }
 

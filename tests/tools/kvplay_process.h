@@ -1,9 +1,11 @@
-// Test helpers for running kvplay as a process: a fresh working folder per
-// test, a runner that captures the exit status, standard output and
-// standard error, and audio files read back with libsndfile.
+// Running kvplay as a user does: a process in a fresh folder of its own,
+// with its exit status, its two outputs, its peak memory, and the audio
+// files it wrote read back with libsndfile.
 #pragma once
 
 #include "tools/modwriter/modwriter.h"
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -13,15 +15,16 @@
 namespace kvplaytest {
 
 struct Outcome {
-    int status = -1;       // exit status; -1 when kvplay did not exit normally
-    std::string output;    // standard output
-    std::string errors;    // standard error
+    int status = -1;    // exit status; -1 when a signal ended kvplay
+    int signal = 0;     // the signal that ended it
+    std::string output; // standard output
+    std::string errors; // standard error
+    long peakKiB = 0;   // largest resident size (ru_maxrss)
 };
 
 struct Audio {
-    bool ok = false;
-    int rate = 0, channels = 0, format = 0; // libsndfile's SF_INFO values
-    std::vector<int16_t> samples;           // interleaved
+    int channels = 0;
+    std::vector<int16_t> samples; // interleaved
     size_t frames() const { return channels ? samples.size() / size_t(channels) : 0; }
 };
 
@@ -36,12 +39,13 @@ public:
     void write(const std::string &name, const std::vector<uint8_t> &bytes) const;
     void write(const std::string &name, const modwriter::ModuleSpec &desc) const;
     std::vector<uint8_t> read(const std::string &name) const;
-    bool exists(const std::string &name) const;
+    std::vector<std::string> names() const; // the folder's entries, sorted
 
-    // Runs kvplay with `arguments` (shell words) in this folder; with `pipe`,
-    // its standard output goes through that shell command instead, or to the
-    // redirect when `pipe` starts with '>'.
-    Outcome kvplay(const std::string &arguments, const std::string &pipe = "") const;
+    // kvplay with `arguments` (words split at spaces) in this folder, its
+    // standard input read from the file `input` ("": none).
+    Outcome kvplay(const std::string &arguments, const std::string &input = "") const;
+    pid_t start(const std::string &arguments, const std::string &input = "") const;
+    Outcome finish(pid_t child) const;
 
     Audio audio(const std::string &name) const;
 
@@ -49,8 +53,11 @@ private:
     std::filesystem::path dir_;
 };
 
-// A short module: the minimal module with 16 rows; `looped` keeps its voice
-// sounding after the song's end, otherwise the 32-frame sample ends at once.
+// The minimal module with 16 rows. At speed 6 and tempo 125 (882-frame
+// ticks) its song lasts the 16 rows, row 0 played once more after the end
+// of the order list, and the tick that finds the stop: 103 ticks, 90846
+// frames (2.06 s). `looped` keeps its voice sounding after the song's end;
+// otherwise the 32-frame sample ends at once.
 modwriter::ModuleSpec shortModule(bool looped);
 
 } // namespace kvplaytest

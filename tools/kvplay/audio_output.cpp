@@ -1,6 +1,7 @@
 #include "tools/kvplay/audio_output.h"
 
 #include "tools/kvplay/length_plan.h"
+#include "tools/kvplay/system_reason.h"
 
 #include <sndfile.h>
 #include <unistd.h>
@@ -160,33 +161,36 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioOutput> openAudioOutput(const std::string &path, bool raw, std::string &error)
+bool isAudioFileName(const std::string &name)
 {
-    if (path == "-" || raw) {
-        std::FILE *file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    return formatFor(name) != 0;
+}
+
+std::unique_ptr<AudioOutput> openAudioOutput(int fd, const std::string &name, bool raw, std::string &error)
+{
+    if (name == "-" || raw) {
+        const int own = name == "-" ? -1 : dup(fd);
+        std::FILE *file = name == "-" ? stdout : own >= 0 ? fdopen(own, "wb") : nullptr;
         if (!file) {
-            error = "cannot create " + path + ": " + std::strerror(errno);
+            error = "cannot write " + name + ": " + systemReason(errno);
+            if (own >= 0)
+                close(own);
             return nullptr;
         }
-        auto output = std::make_unique<StreamOutput>(file, path != "-", !raw);
+        auto output = std::make_unique<StreamOutput>(file, name != "-", !raw);
         if (!output->start()) {
-            error = "cannot write " + path + ": " + std::strerror(errno);
+            error = "cannot write " + name + ": " + systemReason(errno);
             return nullptr;
         }
         return output;
     }
-    int format = formatFor(path);
-    if (!format) {
-        error = path + ": unknown output format (use .wav, .flac, .ogg or .aiff)";
-        return nullptr;
-    }
     SF_INFO info{};
     info.samplerate = OUTPUT_RATE;
     info.channels = CHANNELS;
-    info.format = format;
-    SNDFILE *file = sf_open(path.c_str(), SFM_WRITE, &info);
+    info.format = formatFor(name);
+    SNDFILE *file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
     if (!file) {
-        error = "cannot create " + path + ": " + sf_strerror(nullptr);
+        error = "cannot write " + name + ": " + systemReason(errno);
         return nullptr;
     }
     return std::make_unique<SndfileOutput>(file);

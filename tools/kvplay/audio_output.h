@@ -25,8 +25,14 @@ public:
     virtual bool finish() = 0;
 };
 
-// Opens the output at `path` ("-" for standard output). Null with `error`
-// set when the format is unknown or the file cannot be created.
-std::unique_ptr<AudioOutput> openAudioOutput(const std::string &path, bool raw, std::string &error);
+// True when `name`'s extension picks one of the formats above.
+bool isAudioFileName(const std::string &name);
+
+// An output writing to `fd` (not owned: it stays open) in the format that
+// `name` picks: "-" a WAV stream (fd is ignored; standard output is used),
+// otherwise the extension; with `raw`, headerless frames whatever the name.
+// The name must pick a format unless `raw`. Null with `error` set when the
+// output cannot be started.
+std::unique_ptr<AudioOutput> openAudioOutput(int fd, const std::string &name, bool raw, std::string &error);
 
 } // namespace kvplay

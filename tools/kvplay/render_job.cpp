@@ -1,12 +1,17 @@
 #include "tools/kvplay/render_job.h"
 
 #include "tools/kvplay/audio_output.h"
+#include "tools/kvplay/output_file.h"
 #include "tools/kvplay/progress.h"
 #include "tools/kvplay/static_core.h"
 #include "tools/kvplay/stream_plugin.h"
+#include "tools/kvplay/summary.h"
+#include "tools/kvplay/system_reason.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace kvplay {
@@ -30,13 +35,10 @@ void applyFade(int16_t *frames, uint64_t from, uint64_t to, uint64_t fadeEnd, ui
     }
 }
 
-// Index after the last frame with a non-zero sample, 0 if all are silent.
-size_t audibleEnd(const int16_t *frames, size_t count)
+// True when a sample of the stereo frame lies beyond +-QUIET_LEVEL.
+bool loud(const int16_t *frame)
 {
-    for (size_t f = count; f > 0; --f)
-        if (frames[2 * f - 2] || frames[2 * f - 1])
-            return f;
-    return 0;
+    return std::abs(frame[0]) > QUIET_LEVEL || std::abs(frame[1]) > QUIET_LEVEL;
 }
 
 class Renderer {
@@ -62,28 +64,33 @@ public:
         return true;
     }
 
-    // The tail: up to `frames` more, ended by a silent run of SILENCE_FRAMES
-    // that is left out of the output.
+    // The tail: up to `frames` more, ended by a quiet run of QUIET_FRAMES
+    // that is left out of the output. Quiet frames wait in pending_ until a
+    // loud one shows they belong to the tail.
     bool tail(uint64_t frames)
     {
-        uint64_t pendingSilence = 0;
         for (uint64_t done = 0; done < frames && !ended_;) {
-            uint32_t n = uint32_t(std::min<uint64_t>(BLOCK_FRAMES, frames - done));
-            uint32_t got = pull(n);
+            uint32_t got = pull(uint32_t(std::min<uint64_t>(BLOCK_FRAMES, frames - done)));
             done += got;
-            size_t audible = audibleEnd(block_.data(), got);
-            if (audible) {
-                if (!writeSilence(pendingSilence) || !write(block_.data(), audible))
-                    return false;
-                pendingSilence = got - audible;
-            } else {
-                pendingSilence += got;
+            size_t quietFrom = 0; // the frame after the block's last loud one
+            for (size_t f = 0; f < got; ++f) {
+                if (loud(&block_[2 * f])) {
+                    if (!writePending())
+                        return false;
+                    quietFrom = f + 1;
+                } else if (pending_.size() / 2 + (f + 1 - quietFrom) >= QUIET_FRAMES) {
+                    return write(block_.data(), quietFrom);
+                }
             }
-            if (pendingSilence >= SILENCE_FRAMES)
-                return true;
+            if (!write(block_.data(), quietFrom))
+                return false;
+            pending_.insert(pending_.end(), block_.begin() + 2 * ptrdiff_t(quietFrom),
+                            block_.begin() + 2 * ptrdiff_t(got));
         }
-        return writeSilence(pendingSilence);
+        return writePending();
     }
+
+    uint64_t written() const { return written_; }
 
 private:
     uint32_t pull(uint32_t frames)
@@ -97,19 +104,16 @@ private:
 
     bool write(const int16_t *frames, size_t count)
     {
+        written_ += count;
         return !count || output_.write(frames, count);
     }
 
-    bool writeSilence(uint64_t frames)
+    // The quiet frames held back turn out to be part of the tail after all.
+    bool writePending()
     {
-        std::vector<int16_t> zeros(2 * size_t(std::min<uint64_t>(frames, BLOCK_FRAMES)), 0);
-        for (uint64_t left = frames; left > 0;) {
-            size_t n = size_t(std::min<uint64_t>(left, BLOCK_FRAMES));
-            if (!write(zeros.data(), n))
-                return false;
-            left -= n;
-        }
-        return true;
+        bool ok = write(pending_.data(), pending_.size() / 2);
+        pending_.clear();
+        return ok;
     }
 
     const RenderJob &job_;
@@ -118,59 +122,82 @@ private:
     AudioOutput &output_;
     Progress &progress_;
     std::vector<int16_t> block_;
+    std::vector<int16_t> pending_; // quiet tail frames not yet written
+    uint64_t written_ = 0;
     bool ended_ = false;
 };
 
 } // namespace
 
-bool renderModule(const RenderJob &job, std::optional<double> seconds, double tail,
-                  const StreamPlugin &plugin, Progress &progress, std::string &error)
+bool renderModule(const RenderJob &job, const Options &options, const StreamPlugin &plugin,
+                  Progress &progress, std::string &error)
 {
+    const std::string &name = job.source.display;
     std::string reason;
     dbm::SongDuration duration{};
+    RenderedFile rendered;
     {
-        ModulePtr module = loadModuleFile(job.source, job.display, reason);
+        bool endsEarly = false;
+        ModulePtr module = loadModuleFile(job.source, reason, endsEarly);
         if (!module) {
-            error = job.display + ": " + reason;
+            error = name + ": " + reason;
             return false;
         }
+        if (endsEarly)
+            progress.message(endsEarlyWarning(job.source));
         duration = dbm::scanSongDuration(module.get(), OUTPUT_RATE);
+        rendered.songs = module->songCount;
+        for (uint16_t t = 0; t < module->trackCount; ++t)
+            rendered.echo = rendered.echo || (module->trackFlags[t] & dbm::TRACK_FLAG_ECHO);
     }
     if (!duration.valid) {
-        error = job.display + ": the song cannot be played";
+        error = name + ": the song cannot be played";
         return false;
     }
-    const LengthPlan plan = planLength(duration, seconds, tail);
+    const LengthPlan plan = planLength(duration, options.seconds, options.tail.value_or(DEFAULT_TAIL));
     if (!duration.stops) {
         char line[128];
         std::snprintf(line, sizeof line, ": the song never stops; rendering %g seconds with a fade-out",
                       double(plan.songFrames) / OUTPUT_RATE);
-        progress.message(job.display + line);
+        progress.message("kvplay: " + name + line);
     }
 
-    void *stream = plugin.open(job.source);
-    if (!stream) {
-        error = job.display + ": the plug-in cannot open it";
+    OutputFile file;
+    if (job.output != "-" && !file.create(job.output, reason)) {
+        error = name + ": " + reason;
         return false;
     }
-    std::unique_ptr<AudioOutput> output = openAudioOutput(job.output, job.raw, reason);
+    void *stream = plugin.open(job.source.hostName);
+    if (!stream) {
+        error = name + ": the plug-in cannot open it";
+        return false;
+    }
+    std::unique_ptr<AudioOutput> output = openAudioOutput(file.descriptor(), job.output, options.raw, reason);
     if (!output) {
         plugin.close(stream);
-        error = job.display + ": " + reason;
+        error = name + ": " + reason;
         return false;
     }
-    progress.begin(job.index, job.display, plan.songFrames + plan.tailFrames);
+    progress.begin(job.index, name, plan.songFrames + plan.tailFrames);
     Renderer renderer(job, plugin, stream, *output, progress);
     bool ok = renderer.song(plan.songFrames, plan.fadeFrames) && renderer.tail(plan.tailFrames);
+    const int writeFailure = ok ? 0 : errno;
     ok = output->finish() && ok;
+    const int failure = writeFailure ? writeFailure : errno;
     progress.end(job.index);
     plugin.close(stream);
     if (!ok) {
-        error = job.display + ": cannot write " + job.output;
-        if (job.output != "-")
-            std::remove(job.output.c_str());
+        error = name + ": cannot write " + job.output + ": " + systemReason(failure);
+        return false;
     }
-    return ok;
+    if (job.output != "-" && !file.commit(options.force, reason)) {
+        error = name + ": " + reason;
+        return false;
+    }
+    rendered.frames = renderer.written();
+    if (!options.quiet)
+        progress.message(summaryLine(name, job.output, rendered));
+    return true;
 }
 
 } // namespace kvplay

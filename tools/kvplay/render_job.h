@@ -2,6 +2,8 @@
 #pragma once
 
 #include "tools/kvplay/length_plan.h"
+#include "tools/kvplay/module_source.h"
+#include "tools/kvplay/options.h"
 
 #include <string>
 
@@ -12,18 +14,18 @@ class StreamPlugin;
 
 struct RenderJob {
     unsigned index;      // position in the batch, for the progress line
-    std::string source;  // what the host opens: a path or one of our memory files
-    std::string display; // the file's name in messages
+    ModuleSource source; // the module
     std::string output;  // a path, or "-" for standard output
-    bool raw;            // headerless native frames
 };
 
 // Loads the module with the static core (for the reason a file cannot be
-// loaded and for the duration scan), plans the length, opens the stream in
-// the plug-in, pulls the frames and writes them. Returns true on success;
-// otherwise `error` holds one line naming the file and the reason. A failed
-// output file is removed.
-bool renderModule(const RenderJob &job, std::optional<double> seconds, double tail,
-                  const StreamPlugin &plugin, Progress &progress, std::string &error);
+// loaded, the duration scan and the summary), plans the length, opens the
+// stream in the plug-in, pulls the frames and writes them to a temporary
+// file that replaces `job.output` only once complete (output_file.h).
+// Warnings and, unless -q, the summary line go through `progress`. Returns
+// true on success; otherwise `error` holds one line naming the file and the
+// reason, and no output file is left behind.
+bool renderModule(const RenderJob &job, const Options &options, const StreamPlugin &plugin,
+                  Progress &progress, std::string &error);
 
 } // namespace kvplay

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "module/module.h"
+#include "tools/kvplay/module_source.h"
 
 #include <memory>
 #include <string>
@@ -20,9 +21,13 @@ struct ModuleDeleter {
 };
 using ModulePtr = std::unique_ptr<dbm::Module, ModuleDeleter>;
 
-// Loads `hostName` (a path, or the name of one of our host's memory files)
-// with the static core. On failure returns null and sets `error` to the
-// reason, worked out for the file at `path`.
-ModulePtr loadModuleFile(const std::string &hostName, const std::string &path, std::string &error);
+// Loads the module with the static core, on the calling thread. On failure
+// returns null and sets `error` to the reason (load_error.h). A module that
+// loads although the file ended early (the reader plays what is missing as
+// silence) sets `endsEarly`.
+ModulePtr loadModuleFile(const ModuleSource &source, std::string &error, bool &endsEarly);
+
+// The warning printed for a module that ends early.
+std::string endsEarlyWarning(const ModuleSource &source);
 
 } // namespace kvplay
