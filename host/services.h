@@ -24,7 +24,8 @@ using dbm::Word;
 // The record lives as long as the process.
 Word *serviceRecord(int32_t interfaceVersion);
 
-// Memory: zero-filled blocks, counted.
+// Memory: zero-filled blocks, counted, and charged to the calling thread's
+// budget (memory_budget.h).
 size_t outstandingBlocks();
 uint64_t allocationCount();          // requests made since the last reset
 void failAllocation(uint64_t k);     // the k-th request from now (1-based) returns null; 0: never
@@ -35,7 +36,8 @@ void failAllocationsFrom(uint64_t k); // the k-th request and every later one fa
 std::map<uint32_t, uint64_t> allocationsByCount();
 
 // Files: read from the operating system, or from memory files registered here
-// (looked up by exact name before the file system).
+// (looked up by exact name before the file system). What the reads delivered
+// is kept per thread (read_trail.h).
 void addMemoryFile(const std::string &name, std::vector<uint8_t> bytes);
 void removeMemoryFile(const std::string &name);
 size_t openFiles();
