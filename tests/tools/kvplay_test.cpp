@@ -43,6 +43,9 @@ void writeModules(const Workspace &w)
     w.write("huge.dbm", chunksOf([](std::vector<Chunk> &c) { // 8-bit, 2^31 - 16 frames: 4 GiB as 16-bit
         *modwriter::findChunk(c, "SMPL") = {"SMPL", {0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xF0, 1, 2}, true, 0x7FFFFFFF};
     }));
+    w.write("huge16.dbm", chunksOf([](std::vector<Chunk> &c) { // 2 GiB of 16-bit data, all converted
+        *modwriter::findChunk(c, "SMPL") = {"SMPL", {0, 0, 0, 2, 0x3F, 0xFF, 0xFF, 0xF0, 1, 2}, true, 0x7FFFFFFF};
+    }));
     std::vector<uint8_t> early = modwriter::write(kvplaytest::shortModule(false)); // SMPL comes last
     early.resize(early.size() - 20);
     w.write("early.dbm", early);
@@ -89,6 +92,7 @@ const Case CASES[] = {
     // Load errors, with the reader's code behind each.
     {"-q missing.dbm", "", 1, "kvplay: missing.dbm: no such file\n"},                   // 1
     {"-q huge.dbm", "", 1, "kvplay: huge.dbm: out of memory: it asks for more than the limit of 1G (--memory-limit)\n"}, // 2
+    {"-q huge16.dbm", "", 1, "kvplay: huge16.dbm: out of memory: it asks for more than the limit of 1G (--memory-limit)\n"}, // 2
     {"-q riff.dbm", "", 1, "kvplay: riff.dbm: not a DBM0 module\n"},                     // 3
     {"-q patt.dbm", "", 1, "kvplay: patt.dbm: damaged at chunk \"PATT\"\n"},             // 3
     {"-q dbm0.dbm", "", 1, "kvplay: dbm0.dbm: too short to be a DBM0 module\n"},         // 4
