@@ -56,7 +56,7 @@ std::vector<std::string> Workspace::names() const
     return names;
 }
 
-Outcome Workspace::kvplay(const std::string &arguments, const std::string &input) const
+Outcome Workspace::kvplayFrom(const std::string &input, const std::string &arguments) const
 {
     return finish(start(arguments, input));
 }

@@ -41,9 +41,12 @@ public:
     std::vector<uint8_t> read(const std::string &name) const;
     std::vector<std::string> names() const; // the folder's entries, sorted
 
-    // kvplay with `arguments` (words split at spaces) in this folder, its
-    // standard input read from the file `input` ("": none).
-    Outcome kvplay(const std::string &arguments, const std::string &input = "") const;
+    bool exists(const std::string &name) const { return std::filesystem::exists(path(name)); }
+
+    // kvplay with `arguments` (words split at spaces) in this folder; with
+    // kvplayFrom, its standard input is read from the file `input`.
+    Outcome kvplay(const std::string &arguments) const { return finish(start(arguments)); }
+    Outcome kvplayFrom(const std::string &input, const std::string &arguments) const;
     pid_t start(const std::string &arguments, const std::string &input = "") const;
     Outcome finish(pid_t child) const;
 

@@ -111,7 +111,7 @@ TEST(Kvplay, EachCaseExitsWithItsStatusAndSaysItsLine)
     Workspace w;
     writeModules(w);
     for (const Case &c : CASES) {
-        Outcome run = w.kvplay(c.arguments, c.input);
+        Outcome run = w.kvplayFrom(c.input, c.arguments);
         EXPECT_EQ(run.status, c.status) << c.arguments;
         EXPECT_EQ(run.errors, c.errors) << c.arguments;
         EXPECT_LT(run.peakKiB, 1 << 20) << c.arguments << ": more than the 1 GiB budget";
