@@ -169,7 +169,6 @@ void echoApart(int16_t *__restrict io, const int16_t *__restrict delayed,
 #if defined(__SSE2__)
     k = echoApartWide(io, delayed, line, frames, w);
 #endif
-#pragma GCC unroll 2 // loop control shared by two frames on a scalar CPU
     for (; k < frames; ++k)
         echoFrame(io + 2 * k, delayed + 2 * k, line + 2 * k, w);
 }
