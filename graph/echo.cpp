@@ -63,23 +63,52 @@ namespace {
 struct EchoWeights {
     int32_t directInput, crossInput, directFeedback, crossFeedback;
     int16_t dry, wet; // out of 256: 16 bits, so the output products are narrow
+    // The shares the weights are made of (see setParameters): the feedback f
+    // out of 256, and 128 - c for the cross-feed c out of 256.
+    int32_t feedback, halfCrossRest;
 };
 
+EchoWeights weightsOf(const EchoNode &node)
+{
+    EchoWeights w{};
+    w.directInput = node.directInput;
+    w.crossInput = node.crossInput;
+    w.directFeedback = node.directFeedback;
+    w.crossFeedback = node.crossFeedback;
+    w.dry = static_cast<int16_t>(node.dryLevel);
+    w.wet = static_cast<int16_t>(node.wetLevel);
+    // f x 256 = directFeedback + crossFeedback; c x 256 = crossInput + crossFeedback.
+    w.feedback = (node.directFeedback + node.crossFeedback) >> 8;
+    w.halfCrossRest = 128 - ((node.crossInput + node.crossFeedback) >> 8);
+    return w;
+}
+
 // One frame: reads the delayed frame, writes the delay line, then replaces
-// the input frame by the output frame. The weights add up to 65536 (and
-// 256), so no sum leaves 32 bits.
+// the input frame by the output frame. Written with the shares rather than
+// the six weights, which takes five multiplications instead of twelve; the
+// results are the same to the bit:
+// - output: (x dry + d wet) >> 8 with dry = 256 - wet is x + ((d - x) wet >> 8),
+//   since x x 256 is a whole multiple of 256.
+// - delay line: with e = d - x per side, the weights (256 - f)(256 - c),
+//   (256 - f)c, f(256 - c) and fc give left + right = 256 S and left - right
+//   = 2(128 - c) D, where S = 256 (xL + xR) + f (eL + eR) and
+//   D = 256 (xL - xR) + f (eL - eR); so left = 128 S + (128 - c) D and
+//   right = 128 S - (128 - c) D. Those sums fit 32 bits, as the weighted sums
+//   do, so forming them with wrapping arithmetic gives them exactly.
 inline void echoFrame(int16_t *io, const int16_t *delayed, int16_t *line, const EchoWeights &w)
 {
     const int32_t xL = io[0];
     const int32_t xR = io[1];
-    const int32_t dL = delayed[0];
-    const int32_t dR = delayed[1];
-    line[0] = low16((xL * w.directInput + xR * w.crossInput + dL * w.directFeedback +
-                     dR * w.crossFeedback) >> 16);
-    line[1] = low16((xR * w.directInput + xL * w.crossInput + dR * w.directFeedback +
-                     dL * w.crossFeedback) >> 16);
-    io[0] = low16((xL * w.dry + dL * w.wet) >> 8);
-    io[1] = low16((xR * w.dry + dR * w.wet) >> 8);
+    const int32_t eL = delayed[0] - xL;
+    const int32_t eR = delayed[1] - xR;
+    const int32_t sum = wrapAdd(shiftLeft(xL + xR, 8), wrapMul(w.feedback, eL + eR));
+    const int32_t difference = wrapAdd(shiftLeft(xL - xR, 8), wrapMul(w.feedback, eL - eR));
+    const int32_t common = shiftLeft(sum, 7);
+    const int32_t apart = wrapMul(w.halfCrossRest, difference);
+    line[0] = low16(wrapAdd(common, apart) >> 16);
+    line[1] = low16(wrapSub(common, apart) >> 16);
+    io[0] = low16(xL + ((eL * w.wet) >> 8));
+    io[1] = low16(xR + ((eR * w.wet) >> 8));
 }
 
 #if defined(__SSE2__)
@@ -163,9 +192,7 @@ void echoSameFrame(int16_t *io, int16_t *line, size_t frames, const EchoWeights 
 uint32_t EchoNode::pull(int16_t *out, uint32_t frames)
 {
     pullPredecessor(out, frames, 2);
-    const EchoWeights weights{directInput,    crossInput,
-                              directFeedback, crossFeedback,
-                              static_cast<int16_t>(dryLevel), static_cast<int16_t>(wetLevel)};
+    const EchoWeights weights = weightsOf(*this);
     size_t left = frames;
     while (left > 0) {
         int32_t read = writeIndex - delayFrames;

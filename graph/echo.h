@@ -46,7 +46,10 @@ public:
     // Output weights out of 256, adding up to 256.
     int32_t wetLevel = 0;
     int32_t dryLevel = 0;
-    // Delay-line input weights out of 65536, adding up to 65536.
+    // Delay-line input weights out of 65536, adding up to 65536. They are
+    // always formed from a feedback share f and a cross-feed share c (out of
+    // 256) as f c, (256 - f) c, f (256 - c) and (256 - f)(256 - c); the plain
+    // frame loop works with f and c, which it takes back from them.
     int32_t crossFeedback = 0;
     int32_t crossInput = 0;
     int32_t directFeedback = 0;

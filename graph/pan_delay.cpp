@@ -38,6 +38,7 @@ uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
         result = pullPredecessor(piece, count, 1);
         const int16_t *left = piece - leftDelay;
         const int16_t *right = piece - rightDelay;
+#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
         for (uint32_t i = 0; i < count; ++i) {
             out[2 * i] = left[i];
             out[2 * i + 1] = right[i];

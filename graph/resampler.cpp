@@ -101,6 +101,7 @@ void interpolate(int16_t *__restrict out, const int16_t *__restrict source, uint
 #if defined(__SSE2__)
     k = interpolateWide(out, source, position, step, count);
 #endif
+#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
     for (; k < count; ++k) {
         out[k] = interpolated(source, position);
         position += step;

@@ -99,11 +99,9 @@ uint32_t SampleSourceNode::forwardStretch(int16_t *&out, int64_t &frames)
     } else {
         over = 0;
     }
-    const int16_t *from = data + position;
-    for (int64_t i = 0; i < chunk; ++i)
-        out[i] = from[i];
-    for (int64_t i = chunk; i < chunk + over; ++i)
-        out[i] = 0;
+    if (chunk > 0) // data may be null for an empty sample
+        std::memcpy(out, data + position, static_cast<size_t>(chunk) * sizeof *out);
+    std::memset(out + chunk, 0, static_cast<size_t>(over) * sizeof *out);
     out += chunk + over;
     frames -= chunk + over;
     position += static_cast<int32_t>(chunk);
@@ -138,10 +136,10 @@ uint32_t SampleSourceNode::backwardStretch(int16_t *&out, int64_t &frames)
         over = 0;
     }
     const int16_t *end = data + position;
+#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
     for (int64_t i = 0; i < chunk; ++i)
         out[i] = end[-1 - i];
-    for (int64_t i = chunk; i < chunk + over; ++i)
-        out[i] = 0;
+    std::memset(out + chunk, 0, static_cast<size_t>(over) * sizeof *out);
     out += chunk + over;
     frames -= chunk + over;
     position -= static_cast<int32_t>(chunk);
@@ -168,8 +166,9 @@ int64_t SampleSourceNode::loopCycleLength() const
 int16_t *SampleSourceNode::copyLoopPass(int16_t *out, uint32_t passDirection) const
 {
     if (passDirection == DIRECTION_FORWARD) {
-        for (int32_t i = loopStart; i <= loopEnd; ++i)
-            *out++ = data[i];
+        const size_t count = static_cast<size_t>(int64_t(loopEnd) + 1 - loopStart);
+        std::memcpy(out, data + loopStart, count * sizeof *out);
+        out += count;
     } else {
         for (int32_t i = loopEnd; i >= loopStart; --i)
             *out++ = data[i];
