@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace libtest;
 
 namespace {
@@ -84,14 +86,16 @@ TEST(Library, SeeksAreExact)
     const Pcm whole = streamRender(songAlone(1), song1End + 30000, 4096);
     Player player(SONGS);
     ASSERT_EQ(dbmplay_select_song(player.p, 1), DBMPLAY_OK);
+    dbmplay_position at{};
     for (uint32_t frame : {0u, 1u, 881u, 882u, 883u, 100001u, 20000u, song1End, song1End + 20000, 5u}) {
         SCOPED_TRACE(frame);
         ASSERT_EQ(dbmplay_seek(player.p, frame), DBMPLAY_OK);
         EXPECT_EQ(libraryRender(player.p, span, 1000), slice(whole, frame, span));
+        ASSERT_EQ(dbmplay_get_position(player.p, &at), DBMPLAY_OK);
+        EXPECT_EQ(at.ended, frame + span > song1End - 735 - FAST_ROW ? 1 : 0); // from the extra row on
     }
     // Order 2 of "Second" starts after 16 rows at speed 6 and 16 at speed 3.
     ASSERT_EQ(dbmplay_seek_order(player.p, 2), DBMPLAY_OK);
-    dbmplay_position at{};
     EXPECT_EQ(libraryRender(player.p, span, 4096), slice(whole, 16 * ROW + 16 * FAST_ROW, span));
     ASSERT_EQ(dbmplay_get_position(player.p, &at), DBMPLAY_OK);
     EXPECT_EQ(at.frame, 16 * ROW + 16 * FAST_ROW + span);
@@ -129,4 +133,46 @@ TEST(Library, MutesLeaveTracksOutOfTheMix)
     libraryRender(player.p, unmuteAt, 4096);
     dbmplay_mute_track(player.p, 1, 0);
     EXPECT_EQ(libraryRender(player.p, frames - unmuteAt, 4096), slice(whole, unmuteAt, frames - unmuteAt));
+}
+
+// What the module holds, as written.
+TEST(Library, ModuleInformation)
+{
+    Player player(SONGS);
+    EXPECT_STREQ(dbmplay_module_name(player.p), "Minimal");
+    EXPECT_STREQ(dbmplay_song_name(player.p, 3), "Loop");
+    EXPECT_EQ(dbmplay_order_count(player.p, 3), 4);
+    EXPECT_EQ(dbmplay_track_count(player.p), 4);
+    EXPECT_EQ(dbmplay_instrument_count(player.p), 2);
+    EXPECT_STREQ(dbmplay_instrument_name(player.p, 1), "Second");
+    EXPECT_EQ(dbmplay_sample_count(player.p), 1);
+    EXPECT_EQ(dbmplay_sample_frames(player.p, 0), 32);
+    EXPECT_EQ(dbmplay_uses_echo(player.p), 1);
+    modwriter::ModuleSpec plain = modwriter::minimalModule(4), switched = plain;
+    switched.patterns[0].at(3, 2, 4).effect1 = 31; // echo on for track 2
+    EXPECT_EQ(dbmplay_uses_echo(Player(modwriter::write(plain)).p), 0);
+    EXPECT_EQ(dbmplay_uses_echo(Player(modwriter::write(switched)).p), 1);
+}
+
+// Players on several threads at once, each with its own allocator: each
+// plays its song as it does alone and its allocator gets back every block.
+TEST(Library, PlayersOnSeveralThreads)
+{
+    std::vector<Pcm> alone;
+    for (unsigned song = 0; song < 4; ++song)
+        alone.push_back(streamRender(songAlone(song), 30000, 4096));
+    std::vector<std::thread> threads;
+    std::vector<CountingAllocator> allocators(4);
+    std::vector<Pcm> played(4);
+    for (unsigned song = 0; song < 4; ++song)
+        threads.emplace_back([&, song] {
+            Player player(SONGS, &allocators[song].record);
+            dbmplay_select_song(player.p, int(song));
+            played[song] = libraryRender(player.p, 30000, 777);
+        });
+    for (unsigned song = 0; song < 4; ++song) {
+        threads[song].join();
+        EXPECT_EQ(played[song], alone[song]);
+        EXPECT_EQ(allocators[song].outstanding, 0);
+    }
 }

@@ -10,6 +10,7 @@ int main(int argc, char **argv)
     dbmplay_song_length length;
     if (!player || dbmplay_get_song_length(player, 0, &length) != DBMPLAY_OK) {
         fprintf(stderr, "%s\n", dbmplay_error_text(error));
+        dbmplay_close(player);
         return 1;
     }
     SF_INFO format = {.samplerate = DBMPLAY_RATE, .channels = 2, .format = SF_FORMAT_WAV | SF_FORMAT_PCM_16};
