@@ -1,5 +1,5 @@
 // Writes the library tests' module to the file named by the argument.
-#include "library_support.h"
+#include "songs_module.h"
 
 #include <fstream>
 

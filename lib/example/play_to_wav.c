@@ -1,4 +1,4 @@
-/* The README's example: plays song 0 of a module to a WAV file. */
+/* Plays song 0 of a module to a WAV file: the README's example, built by the install test. */
 #include <dbmplay.h>
 #include <sndfile.h>
 #include <stdio.h>
