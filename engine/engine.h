@@ -50,6 +50,7 @@ struct TrackState {
     uint32_t echoFeedback;
     uint32_t echoMix;
     uint32_t echoCross;
+    uint32_t muted; // non-zero: the track is pulled as usual but left out of the mix
 };
 
 struct Engine {
@@ -89,6 +90,11 @@ struct Engine {
     int32_t clipLevel;
     int16_t panDelayTable[PAN_DELAY_ENTRIES];
     uint32_t maxFrames; // the largest render the engine was created for
+    // Where the row last processed (or the position last set) lies: the row
+    // the song plays now.
+    int32_t playedOrder;
+    int32_t playedRow;
+    uint32_t playedPattern;
 };
 
 } // namespace dbm

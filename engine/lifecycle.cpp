@@ -185,6 +185,9 @@ void setPosition(Engine *engine, uint32_t song, int32_t order, int32_t row)
     engine->orderPosition = order;
     engine->tick = 0;
     engine->currentPattern = orderEntry(engine, order);
+    engine->playedOrder = order;
+    engine->playedRow = row;
+    engine->playedPattern = engine->currentPattern;
     // A song without orders has nothing to play: it is stopped from the start.
     if (!currentSongRecord(engine) || currentSongRecord(engine)->orderCount == 0)
         engine->rowDelay = ROW_DELAY_HALT;

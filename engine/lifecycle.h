@@ -14,7 +14,7 @@ Engine *createEngine(const Module *module, uint32_t sampleRate, uint32_t maxFram
 void destroyEngine(Engine *engine);
 // Output gain 2^(level/6) / trackCount in 16.16, and the clip level. Returns the gain.
 int32_t setOutputLevel(Engine *engine, int16_t level);
-// Play position; no checks.
+// Play position (also taken as the row played until the first row start); no checks.
 void setPosition(Engine *engine, uint32_t song, int32_t order, int32_t row);
 void resetEngine(Engine *engine);
 void resetTracks(Engine *engine);

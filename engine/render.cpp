@@ -51,7 +51,8 @@ void mixTrack(Engine *engine, TrackState &track, int32_t *mix, uint32_t frames)
         return;
     int16_t *scratch = engine->trackScratch;
     track.sounding = last->pull(scratch, frames);
-    addScaled(mix, scratch, track.leftGain, track.rightGain, frames);
+    if (!track.muted)
+        addScaled(mix, scratch, track.leftGain, track.rightGain, frames);
 }
 
 void convertOutput(const Engine *engine, uint32_t frames, int16_t *out)

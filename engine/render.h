@@ -22,7 +22,8 @@ void computeTickLength(Engine *engine);
 void clearMix(Engine *engine, uint32_t frames);
 // When the track sounds: pulls `frames` stereo frames from the last node of
 // its output chain into trackScratch, stores the pull's result in `sounding`
-// and adds the frames, scaled by the track's 2.14 gains, into `mix` (wrapping).
+// and adds the frames, scaled by the track's 2.14 gains, into `mix` (wrapping);
+// a muted track is pulled but not added.
 void mixTrack(Engine *engine, TrackState &track, int32_t *mix, uint32_t frames);
 // Accumulator to 16-bit: beyond +-clipLevel saturates to +-32767, otherwise
 // (v x outputGain) >> 16.

@@ -81,6 +81,9 @@ void processEntry(Engine *engine, TrackState &track, const PatternEntry &entry)
 void processRow(Engine *engine)
 {
     const Module *module = engine->module;
+    engine->playedOrder = engine->orderPosition;
+    engine->playedRow = engine->currentRow;
+    engine->playedPattern = engine->currentPattern;
     const Pattern *pattern =
         engine->currentPattern < module->patternCount ? module->patterns[engine->currentPattern] : nullptr;
     if (pattern && pattern->entries && engine->currentRow >= 0 && engine->currentRow < pattern->rows) {

@@ -9,8 +9,9 @@
 
 namespace dbm {
 
-// Processes row currentRow of currentPattern for every track, then advances
-// the position (currentRow + 1, or the next order position).
+// Processes row currentRow of currentPattern for every track, noting it as
+// the row played (playedOrder, playedRow, playedPattern), then advances the
+// position (currentRow + 1, or the next order position).
 void processRow(Engine *engine);
 // Volume and panning from the track's current instrument (x speed), both
 // envelopes back to their first point; nothing without an instrument.

@@ -66,6 +66,11 @@ uint32_t runTick(Engine *engine)
     return stopped;
 }
 
+bool songStopped(const Engine *engine)
+{
+    return engine->rowDelay > ROW_DELAY_MAX;
+}
+
 void applyPendingJumps(Engine *engine)
 {
     const int32_t orders = orderCount(engine);

@@ -11,6 +11,9 @@ namespace dbm {
 
 // One tick; returns 1 when this tick found the song stopped at a row start.
 uint32_t runTick(Engine *engine);
+// True once the song has stopped (a stop command or the end of the order
+// list took effect): no row is processed any more.
+bool songStopped(const Engine *engine);
 
 // Carries out the jump, break and loop requests of the previous row and arms
 // the stop when the order list ran out; then clears the requests.

@@ -2,7 +2,6 @@
 
 #include "base/host_services.h"
 #include "engine/lifecycle.h"
-#include "engine/render.h"
 #include "module/loader.h"
 
 #include <cstring>
@@ -47,11 +46,8 @@ bool loadSong(StreamState *stream)
     stream->module = loadModule(stream->fileName, nullptr, adapterOf(stream), stream->tagObject);
     if (!stream->module)
         return false;
-    stream->engine = createEngine(stream->module, STREAM_RATE, STREAM_MAX_RENDER);
-    if (!stream->engine)
-        return false;
-    setOutputLevel(stream->engine, STREAM_OUTPUT_LEVEL);
-    return true;
+    stream->engine = createStreamEngine(stream->module);
+    return stream->engine != nullptr;
 }
 
 // Releases everything the stream holds; the engine goes first because its
@@ -143,26 +139,19 @@ extern "C" int32_t StreamSamples(void *handle, Word *request)
     if (request[REQUEST_FRAMES] == 0 || !stream || !stream->engine)
         return 0;
 
-    uint32_t remaining = static_cast<uint32_t>(request[REQUEST_FRAMES]);
     int16_t *out = reinterpret_cast<int16_t *>(request[REQUEST_BUFFER]);
-    for (;;) {
-        const uint32_t ask = remaining < STREAM_MAX_RENDER ? remaining : STREAM_MAX_RENDER;
-        const uint32_t n = renderFrames(stream->engine, ask, out);
-        if (n == 0)
-            return 0;
-        remaining -= n;
-        out += 2 * static_cast<size_t>(n);
-        stream->position += n;
-        request[REQUEST_WRITTEN] += n;
-        if (stream->position >= stream->totalFrames) {
-            request[REQUEST_WRITTEN] -= stream->position - stream->totalFrames;
-            stream->position = stream->totalFrames;
-            request[REQUEST_DONE] = 1;
-            return 0;
-        }
-        if (remaining == 0)
-            return 0;
+    const uint32_t n = renderRequest(stream->engine, static_cast<uint32_t>(request[REQUEST_FRAMES]), out,
+                                     stream->totalFrames - stream->position);
+    stream->position += n;
+    request[REQUEST_WRITTEN] = n;
+    if (stream->position >= stream->totalFrames) {
+        // The piece that reached the end was rendered whole; its excess
+        // frames stay in the buffer beyond `written`.
+        request[REQUEST_WRITTEN] -= stream->position - stream->totalFrames;
+        stream->position = stream->totalFrames;
+        request[REQUEST_DONE] = 1;
     }
+    return 0;
 }
 
 } // namespace dbm

@@ -12,14 +12,12 @@
 
 #include "base/host_api.h"
 #include "engine/engine.h"
+#include "engine/stream_render.h"
 #include "module/module.h"
 
 namespace dbm {
 
 constexpr uint32_t STREAM_TOTAL_FRAMES = 635040000;
-constexpr uint32_t STREAM_RATE = 44100;
-constexpr uint32_t STREAM_MAX_RENDER = 44100;
-constexpr int16_t STREAM_OUTPUT_LEVEL = 16;
 constexpr uint32_t STREAM_FILE_NAME_BYTES = 1024;
 constexpr uint32_t STREAM_ADAPTER_NAME_BYTES = 256;
 
