@@ -1,167 +1,138 @@
-// The per-tick parameter stage: envelope stepping (segments, holds, sustain
-// release, loops, repeated and falling positions), resampling steps from
-// pitches, and the track gains from volume, panning, envelopes and global volume.
+// What the tick pushes to the voices and the mix: resampling steps from
+// pitches, the track gains, envelope stepping by sounding tracks, and the
+// echoes the echo commands add, remove and set.
+#include "engine/chains.h"
 #include "engine/parameters.h"
-#include "graph/envelopes.h"
+#include "engine/rows.h"
 #include "engine_support.h"
+#include "graph/echo.h"
+#include "graph/pan_delay.h"
+#include "graph/resampler.h"
 
-#include <gtest/gtest.h>
-
-#include <initializer_list>
-#include <utility>
-#include <vector>
+#include <algorithm>
 
 using namespace dbm;
-using enginetest::HandEngine;
-using enginetest::ProbeNode;
+using namespace enginetest;
 
 namespace {
 
-uint32_t stepFor(HandEngine &hand, ProbeNode &probe, int32_t pitch)
+ResamplerNode &resampler(Player &p) { return *static_cast<ResamplerNode *>(p.track(0).voiceChain.head->next); }
+
+EchoNode *echoOf(TrackState &track)
 {
-    hand.tracks[0].pitch = pitch;
-    pushTrackParameters(&hand.engine);
-    return probe.last(TAG_RESAMPLE_STEP);
+    ProcessingNode *last = track.outputChain.last();
+    return last && last->kind == NODE_ECHO ? static_cast<EchoNode *>(last) : nullptr;
 }
 
-struct StepCase {
-    const char *rule;
-    int32_t speed;
-    uint32_t baseRate;
-    int32_t pitch;
-    uint32_t step;
-};
-
-struct GainCase {
-    const char *rule;
-    int32_t volume, panning; // unscaled
-    int16_t volumeEnvelope, panningEnvelope, globalVolume;
-    int16_t left, right;
-};
-
-Envelope makeEnvelope(std::initializer_list<std::pair<uint16_t, int16_t>> points)
+// The echo modes of tracks 0..3 as the digits of one number.
+int echoModes(Player &p)
 {
-    Envelope envelope{};
-    envelope.instrument = 1;
-    envelope.loopStart = INDEX_NONE;
-    envelope.loopEnd = INDEX_NONE;
-    envelope.sustainA = INDEX_NONE;
-    envelope.sustainB = INDEX_NONE;
-    unsigned i = 0;
-    for (const auto &point : points)
-        envelope.points[i++] = {point.first, point.second};
-    envelope.lastPoint = static_cast<uint16_t>(i - 1);
-    return envelope;
+    int modes = 0;
+    for (unsigned t = 0; t < 4; ++t)
+        modes = 10 * modes + queryOutputChain(p.track(t), ATTR_ECHO_MODE);
+    return modes;
 }
 
-// The state a voice restart leaves.
-EnvelopeState restarted(const Envelope &envelope)
+// Tracks 0 and 1 flagged for echo; row 0 switches a track-mode echo on for track 2.
+ModuleSpec echoSong(std::initializer_list<Put> cells)
 {
-    EnvelopeState state{};
-    state.sustainA = envelope.sustainA;
-    state.sustainB = envelope.sustainB;
-    state.loopEnd = envelope.loopEnd;
-    return state;
-}
-
-std::vector<int> run(EnvelopeState &state, const Envelope &envelope, unsigned shift, int ticks)
-{
-    std::vector<int> values;
-    for (int i = 0; i < ticks; ++i)
-        values.push_back(stepEnvelope(state, envelope, shift));
-    return values;
-}
-
-struct EnvelopeCase {
-    const char *rule;
-    Envelope envelope;
-    unsigned shift;
-    std::vector<int> expected;
-};
-
-Envelope looped(Envelope envelope, uint16_t loopStart, uint16_t loopEnd)
-{
-    envelope.loopStart = loopStart;
-    envelope.loopEnd = loopEnd;
-    return envelope;
+    ModuleSpec desc = songWith(cells);
+    cell(desc, 0, 2) = effects(31, 0x20);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 0, 1, 1};
+    return desc;
 }
 
 } // namespace
 
-// The step is 2^(pitch / 96 octaves) from the fine and octave tables, scaled by base rate / output rate.
-TEST(PitchStep, StepsFromPitchSpeedAndBaseRate)
+// The step is 2^(pitch / 96 octaves) x base rate / output rate in 16.16,
+// with the pitch in eighths of a semitone x speed.
+TEST_F(EngineTest, PitchSteps)
 {
-    const StepCase cases[] = {
-        {"the reference pitch plays at the base rate", 6, 44100, 384 * 6, 0x10000u},
-        {"one octave up doubles the step", 6, 44100, 480 * 6, 0x20000u},
-        {"the remainder of the speed selects the fine factor", 6, 44100, 384 * 6 + 1, 65615u},
-        {"base rate against output rate scales the step", 6, 22050, 384 * 6, 0x8000u},
-        {"a pitch below the lowest octave holds the voice", 6, 44100, 96 * 6 - 1, 0u},
-        {"the lowest octave", 6, 44100, 96 * 6, 65536u >> 3},
+    struct Case {
+        const char *rule;
+        int32_t speed;
+        uint32_t baseRate;
+        int32_t pitch;
+        uint32_t step;
+    };
+    const Case cases[] = {
+        {"the reference pitch plays at the base rate", 6, 44100, 384 * 6, 0x10000},
+        {"one octave up doubles the step", 6, 44100, 480 * 6, 0x20000},
+        {"the remainder of the speed is a fine step: 2^(1/576) x 65536, rounded", 6, 44100, 384 * 6 + 1, 65615},
+        {"half the base rate halves the step", 6, 22050, 384 * 6, 0x8000},
+        {"a pitch below the lowest octave holds the voice", 6, 44100, 96 * 6 - 1, 0},
+        {"the lowest octave plays an eighth of the base rate", 6, 44100, 96 * 6, 8192},
+        {"nineteen octaves up is 2^35, of which the low 32 bits are kept", 1, 44100, 96 + 19 * 96, 0},
         {"twenty octaves up saturates instead of shifting negatively", 1, 44100, 96 + 20 * 96, UINT32_MAX},
         {"the highest pitch saturates", 1, 44100, 65535, UINT32_MAX},
-        {"nineteen octaves up is computed: 2^35, of which the low 32 bits are kept", 1, 44100, 96 + 19 * 96, 0u},
-        {"speed 0 is read as speed 1", 0, 44100, 384, 0x10000u},
+        {"speed 0 is read as speed 1", 0, 44100, 384, 0x10000},
+        {"speed 40 is read as speed 31", 40, 44100, 384 * 31, 0x10000},
     };
-    for (const StepCase &c : cases) {
-        SCOPED_TRACE(c.rule);
-        HandEngine hand;
-        hand.setSpeed(c.speed);
-        hand.instrument.baseRate = c.baseRate;
-        ProbeNode &probe = hand.attachProbe(0);
-        EXPECT_EQ(stepFor(hand, probe, c.pitch), c.step);
+    for (const Case &c : cases) {
+        ModuleSpec desc = songWith({{0, 0, note(4, 0)}});
+        desc.instruments[0].baseRate = c.baseRate;
+        Player player(desc);
+        player.tick();
+        player.engine->speed = c.speed;
+        player.track(0).pitch = c.pitch;
+        pushTrackParameters(player.engine);
+        EXPECT_EQ(resampler(player).step, std::min(c.step, MAX_RESAMPLE_STEP)) << c.rule; // the resampler's limit
     }
 }
 
-// A speed beyond the fine tables is read as the nearest table.
-TEST(PitchStep, SpeedOutsideTheTablesIsReadAsTheNearestTable)
+// Vibrato adds depth x sine / 256 and advances its phase by its speed,
+// wrapping at 64; the arpeggio offset of the phase is added after the slides,
+// which stop at the pitch limits; a track without a sample instrument gets no step.
+TEST_F(EngineTest, VibratoArpeggioAndLimitsInTheStep)
 {
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    hand.engine.speed = 31;
-    const uint32_t at31 = stepFor(hand, probe, 384 * 31 + 30);
-    hand.engine.speed = 40;
-    EXPECT_EQ(stepFor(hand, probe, 384 * 31 + 30), at31);
-}
-
-// A track whose instrument is missing or not a sample gets no step.
-TEST(PitchStep, TrackWithoutSampleInstrumentGetsNoStep)
-{
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    hand.instrument.type = 2;
-    stepFor(hand, probe, 384 * 6);
-    EXPECT_EQ(probe.last(TAG_RESAMPLE_STEP, 7), 7u);
-    hand.instrument.type = INSTRUMENT_TYPE_SAMPLE;
-    hand.tracks[0].currentInstrument = 2;
-    stepFor(hand, probe, 384 * 6);
-    EXPECT_EQ(probe.last(TAG_RESAMPLE_STEP, 7), 7u);
-}
-
-// Vibrato adds the depth-scaled sine and advances its phase by its speed, wrapping at 64.
-TEST(PitchStep, VibratoAddsTheScaledSineAndAdvancesItsPhase)
-{
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    TrackState &track = hand.tracks[0];
-    track.vibratoDepth = 15 * 6;
+    Player player(songWith({{0, 0, note(4, 0)}}));
+    player.tick();
+    TrackState &track = player.track(0);
+    track.vibratoDepth = 15 * S;
     track.vibratoSpeed = 4;
     track.vibratoPhase = 16; // the sine's peak, 256
-    EXPECT_EQ(stepFor(hand, probe, 384 * 6), 73032u); // 15 eighths of a semitone up
+    pushTrackParameters(player.engine);
+    EXPECT_EQ(resampler(player).step, 73032u); // 15 eighths of a semitone up: 2^(15/96)
     EXPECT_EQ(track.vibratoPhase, 20);
     track.vibratoPhase = 48; // the trough
-    EXPECT_EQ(stepFor(hand, probe, 384 * 6), 58809u); // 15 down: half of 2^(81/96)
+    pushTrackParameters(player.engine);
+    EXPECT_EQ(resampler(player).step, 58809u); // 15 down: half of 2^(81/96)
     track.vibratoSpeed = 8;
     track.vibratoPhase = 60;
-    pushTrackParameters(&hand.engine);
+    pushTrackParameters(player.engine);
     EXPECT_EQ(track.vibratoPhase, 4);
+
+    track.pitch = 96 * S + 5;
+    track.pitchSlide = -24;
+    track.arpeggioOffsets[1] = 96 * S;
+    track.vibratoPhase = 16;
+    applySlides(player.engine);
+    EXPECT_EQ(track.pitch, 96 * S);
+    player.engine->arpeggioPhase = 1;
+    pushTrackParameters(player.engine);
+    EXPECT_EQ(resampler(player).step, 73032u >> 2); // an octave above the lowest plus 15 eighths
+    track.pitch = 864 * S - 10;
+    track.pitchSlide = 24;
+    applySlides(player.engine);
+    EXPECT_EQ(track.pitch, 864 * S);
+    track.currentInstrument = 2;
+    track.pitch = 384 * S;
+    pushTrackParameters(player.engine);
+    EXPECT_EQ(resampler(player).step, 73032u >> 2);
 }
 
-// Gains: volume x volume envelope x global volume, the panning law attenuating
-// only the far side, with volume and panning brought into range first.
-TEST(TrackGains, PanningLawAndRanges)
+// Gains: volume x volume envelope x global volume, the panning law lowering
+// only the far side, volume and panning brought into range first. The pan
+// delay follows the track's own panning without the envelope.
+TEST_F(EngineTest, TrackGains)
 {
-    const GainCase cases[] = {
+    struct Case {
+        const char *rule;
+        int32_t volume, panning; // unscaled
+        int16_t volumeEnvelope, panningEnvelope, globalVolume, left, right;
+    };
+    const Case cases[] = {
         {"centre", 64, 0, 16384, 0, 64, 16384, 16384},
         {"full right", 64, 128, 16384, 0, 64, 0, 16384},
         {"half right", 64, 64, 16384, 0, 64, 8192, 16384},
@@ -175,129 +146,119 @@ TEST(TrackGains, PanningLawAndRanges)
         {"unchecked volume and panning far right", 300, 1000, 16384, 0, 64, 0, 16384},
         {"unchecked volume and panning far left", 300, -1000, 16384, 0, 64, 16384, 0},
     };
-    for (const GainCase &c : cases) {
-        SCOPED_TRACE(c.rule);
-        HandEngine hand;
-        TrackState &track = hand.tracks[0];
-        track.volume = c.volume * 6;
-        track.panning = c.panning * 6;
+    Player player(songWith({{0, 0, note(4, 0)}}));
+    player.tick();
+    TrackState &track = player.track(0);
+    for (const Case &c : cases) {
+        track.volume = c.volume * S;
+        track.panning = c.panning * S;
         track.volumeEnvelopeValue = c.volumeEnvelope;
         track.panningEnvelopeValue = c.panningEnvelope;
-        hand.engine.globalVolume = c.globalVolume;
-        pushTrackParameters(&hand.engine);
-        EXPECT_EQ(track.leftGain, c.left);
-        EXPECT_EQ(track.rightGain, c.right);
+        player.engine->globalVolume = c.globalVolume;
+        pushTrackParameters(player.engine);
+        EXPECT_EQ(std::vector<int>({track.leftGain, track.rightGain}), std::vector<int>({c.left, c.right})) << c.rule;
     }
+    track.panning = -40 * S;
+    track.panningEnvelopeValue = 16384;
+    pushTrackParameters(player.engine);
+    const auto &delay = *static_cast<PanDelayNode *>(track.voiceChain.last());
+    EXPECT_EQ(std::vector<int>({delay.leftDelay, delay.rightDelay}), std::vector<int>({0, 1})); // 40^2 x 14 / 128^2
 }
 
-// The voice gets the track's own panning, unscaled, without the envelope.
-TEST(PanningTag, VoiceGetsTheTracksOwnPanningUnscaled)
+// Only sounding tracks step their envelopes; an envelope index outside the module is never read.
+TEST_F(EngineTest, EnvelopesStepOnSoundingTracks)
 {
-    HandEngine hand;
-    ProbeNode &probe = hand.attachProbe(0);
-    hand.tracks[0].panning = -40 * 6;
-    hand.tracks[0].panningEnvelopeValue = 16384;
-    pushTrackParameters(&hand.engine);
-    EXPECT_EQ(static_cast<int32_t>(probe.last(TAG_PANNING)), -40);
+    ModuleSpec desc = songWith({{0, 0, note(4, 0)}});
+    desc.volumeEnvelopes.push_back({1, 1, 1, 0, 0, 0, 0, {{0, 0}, {4, 64}}});
+    Player player(desc);
+    player.ticks(2);
+    TrackState &track = player.track(0);
+    EXPECT_EQ(track.volumeEnvelopeValue, 4096);
+    track.sounding = 0;
+    player.tick();
+    EXPECT_EQ(track.volumeEnvelopeValue, 4096);
+    track.sounding = 1;
+    track.volumeEnvelopeState.envelope = 3;
+    player.tick();
+    EXPECT_EQ(track.volumeEnvelopeValue, 4096);
 }
 
-// Each tick gives the envelope's value along its segments, scaled by the shift.
-TEST(EnvelopeStep, ValuesTickByTick)
+// Effect 31: 0x00/0x01 add/remove this track's global echo, 0x10/0x11 every
+// track's, 0x20/0x21 this track's track-mode echo; adding over an echo of
+// either mode adds nothing and removing takes only its own mode. The module
+// flags tracks 0 and 1 (global echoes); row 0 gives track 2 a track-mode echo.
+TEST_F(EngineTest, EchoSwitch)
 {
-    const EnvelopeCase cases[] = {
-        {"the (0,0)-(4,64) ramp rises over its ticks, then holds at the last point",
-         makeEnvelope({{0, 0}, {4, 64}}), 8, {0, 4096, 8192, 12288, 16384, 16384, 16384}},
-        {"a loop jumps back without showing its end point's value",
-         looped(makeEnvelope({{0, 0}, {2, 64}, {4, 32}}), 1, 2), 8,
-         {0, 8192, 16384, 12288, 16384, 12288, 16384, 12288, 16384}},
-        {"a segment between repeated positions lasts one tick", makeEnvelope({{0, 0}, {0, 64}, {4, 0}}), 8,
-         {0, 16384, 12288, 8192, 4096, 0}},
-        {"a full panning swing runs both ways", makeEnvelope({{0, -128}, {4, 128}, {8, -128}}), 7,
-         {-16384, -8192, 0, 8192, 16384, 8192, 0, -8192, -16384, -16384}},
+    struct Case {
+        const char *rule;
+        uint8_t command;
+        unsigned track;
+        int modes;
     };
-    for (const EnvelopeCase &c : cases) {
-        SCOPED_TRACE(c.rule);
-        EnvelopeState state = restarted(c.envelope);
-        EXPECT_EQ(run(state, c.envelope, c.shift, int(c.expected.size())), c.expected);
+    const Case cases[] = {
+        {"0x00 adds a global echo to this track", 0x00, 3, 1121}, {"0x10 adds global echoes where there is none", 0x10, 0, 1121},
+        {"0x20 adds a track-mode echo", 0x20, 3, 1122},           {"0x00 over a track-mode echo adds nothing", 0x00, 2, 1120},
+        {"0x20 over a global echo adds nothing", 0x20, 0, 1120},  {"0x01 removes this track's global echo", 0x01, 0, 120},
+        {"0x01 leaves a track-mode echo", 0x01, 2, 1120},         {"0x11 removes every global echo only", 0x11, 3, 20},
+        {"0x21 removes this track's track-mode echo", 0x21, 2, 1100}, {"0x21 leaves a global echo", 0x21, 0, 1120},
+        {"0x02 does nothing", 0x02, 3, 1120},                     {"0x31 does nothing", 0x31, 0, 1120},
+    };
+    for (const Case &c : cases) {
+        ModuleSpec desc = echoSong({});
+        cell(desc, 1, c.track) = effects(31, c.command);
+        Player player(desc);
+        player.ticks(S);
+        EchoNode *before = echoOf(player.track(2));
+        player.tick();
+        EXPECT_EQ(echoModes(player), c.modes) << c.rule;
+        if (c.modes % 100 / 10 == 2) { // the echo was kept, not made anew
+            EXPECT_EQ(echoOf(player.track(2)), before) << c.rule;
+        }
     }
 }
 
-// A sustain point holds until its marker is cleared; then the envelope runs on.
-TEST(EnvelopeStep, SustainHoldsUntilItsMarkerIsCleared)
+// Settings from a track without echo reach every global echo but not a
+// track-mode one; settings on a track with a track-mode echo reach only it.
+// 32 ms is 1411.2 frames at 44100 Hz, the default 128 ms 5644.8; the
+// module's feedback 128 and cross-feed 255 are sent along: 128 x (256 - 255).
+TEST_F(EngineTest, EchoSettings)
 {
-    Envelope envelope = makeEnvelope({{0, 0}, {4, 64}, {8, 32}});
-    envelope.sustainA = 1;
-    EnvelopeState state = restarted(envelope);
-    EXPECT_EQ(run(state, envelope, 8, 8),
-              (std::vector<int>{0, 4096, 8192, 12288, 16384, 16384, 16384, 16384}));
-    state.sustainA = INDEX_NONE;
-    EXPECT_EQ(run(state, envelope, 8, 7), (std::vector<int>{16384, 14336, 12288, 10240, 8192, 8192, 8192}));
-}
-
-// A released loop runs on to its end point and holds there.
-TEST(EnvelopeStep, ReleasedLoopRunsOnToItsEndPoint)
-{
-    const Envelope envelope = looped(makeEnvelope({{0, 0}, {2, 64}, {4, 32}}), 1, 2);
-    EnvelopeState state = restarted(envelope);
-    run(state, envelope, 8, 4);
-    state.loopEnd = INDEX_NONE;
-    EXPECT_EQ(run(state, envelope, 8, 3), (std::vector<int>{8192, 8192, 8192}));
-}
-
-// Falling positions give the long segment of the 16-bit wrapped length, never a division by zero.
-TEST(EnvelopeStep, FallingPositionsGiveTheLongWrappedSegment)
-{
-    const Envelope envelope = makeEnvelope({{10, 0}, {5, 64}});
-    EnvelopeState state = restarted(envelope);
-    EXPECT_EQ(stepEnvelope(state, envelope, 8), 0);
-    EXPECT_EQ(state.segmentTicks, 65531);
-    EXPECT_EQ(state.ticksLeft, 65530);
-    int value = 0;
-    for (int tick = 1; tick < 65531; ++tick) {
-        value = stepEnvelope(state, envelope, 8);
-        ASSERT_GE(value, 0);
-        ASSERT_LT(value, 16384);
+    Player player(echoSong({{1, 3, effects(32, 16, 34, 64)}, {2, 2, effects(34, 200)}}));
+    player.ticks(S + 1);
+    for (unsigned t : {0u, 1u}) {
+        const EchoNode &echo = *echoOf(player.track(t));
+        EXPECT_EQ(std::vector<int>({echo.delayFrames, echo.wetLevel, echo.directFeedback}), std::vector<int>({1411, 64, 128}));
+        EXPECT_EQ(player.track(t).echoMix, 64u);
     }
-    EXPECT_EQ(value, 65530 * 16384 / 65531);
-    EXPECT_EQ(stepEnvelope(state, envelope, 8), 16384);
+    EXPECT_EQ(std::vector<int>({echoOf(player.track(2))->delayFrames, echoOf(player.track(2))->wetLevel}), std::vector<int>({5645, 128}));
+    player.ticks(S);
+    EXPECT_EQ(echoOf(player.track(2))->wetLevel, 200);
+    EXPECT_EQ(echoOf(player.track(0))->wetLevel, 64);
 }
 
-// A full swing over the longest segment (2048 ticks) stays exact.
-TEST(EnvelopeStep, LongestSwingOverTheLongestSegmentStaysExact)
+// A flagged track's echo sounds on after its sample ends, with its envelopes
+// running; an echo removed and added again starts from silence and the defaults.
+TEST_F(EngineTest, EchoTailAndRenewal)
 {
-    const Envelope envelope = makeEnvelope({{0, -128}, {2048, 128}});
-    EnvelopeState state = restarted(envelope);
-    for (int elapsed = 0; elapsed < 2048; ++elapsed)
-        ASSERT_EQ(stepEnvelope(state, envelope, 7), -16384 + elapsed * 32768 / 2048);
-    EXPECT_EQ(stepEnvelope(state, envelope, 7), 16384);
-}
-
-// Only sounding tracks step their envelopes: a track whose sample ended keeps its value.
-TEST(EnvelopePass, OnlySoundingTracksStepTheirEnvelopes)
-{
-    HandEngine hand(2);
-    Envelope envelopes[1] = {makeEnvelope({{0, 0}, {4, 64}})};
-    hand.module.volumeEnvelopes = envelopes;
-    hand.module.volumeEnvelopeCount = 1;
-    for (TrackState &track : hand.tracks) {
-        track.volumeEnvelopeState = restarted(envelopes[0]);
-        track.volumeEnvelopeValue = 16384;
-    }
-    hand.tracks[0].sounding = 1;
-    stepEnvelopes(&hand.engine);
-    stepEnvelopes(&hand.engine);
-    EXPECT_EQ(hand.tracks[0].volumeEnvelopeValue, 4096);
-    EXPECT_EQ(hand.tracks[1].volumeEnvelopeValue, 16384);
-    EXPECT_EQ(hand.tracks[1].volumeEnvelopeState.point, 0);
-}
-
-// An envelope index outside the module is never read.
-TEST(EnvelopePass, EnvelopeIndexOutsideTheModuleIsNotRead)
-{
-    HandEngine hand(2);
-    hand.tracks[0].sounding = 1;
-    hand.tracks[0].volumeEnvelopeState.envelope = 3;
-    hand.tracks[0].volumeEnvelopeValue = 16384;
-    stepEnvelopes(&hand.engine);
-    EXPECT_EQ(hand.tracks[0].volumeEnvelopeValue, 16384);
+    ModuleSpec desc = songWith({{0, 0, note(4, 0, 1, 34, 200)}, {0, 1, note(4, 0)}, {4, 0, effects(31, 0x01, 31, 0x00)}}, 2);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 1};
+    desc.samples[0].frames.assign(300, 8000);
+    desc.volumeEnvelopes.push_back({1, 1, 1, 0, 0, 0, 0, {{0, 64}, {64, 0}}});
+    Player player(desc);
+    player.playTick();
+    player.playTick();
+    const int16_t echoed = player.track(0).volumeEnvelopeValue, ended = player.track(1).volumeEnvelopeValue;
+    bool tail = false;
+    for (int tick = 2; tick < 4 * S; ++tick)
+        tail = player.playTick() || tail;
+    EXPECT_TRUE(tail);
+    EXPECT_EQ(std::vector<int>({int(player.track(0).sounding), int(player.track(1).sounding)}), std::vector<int>({1, 0}));
+    EXPECT_LT(player.track(0).volumeEnvelopeValue, echoed);
+    EXPECT_EQ(player.track(1).volumeEnvelopeValue, ended);
+    ASSERT_EQ(echoOf(player.track(0))->wetLevel, 200);
+    player.tick();
+    const EchoNode &echo = *echoOf(player.track(0));
+    EXPECT_EQ(std::vector<int>({echo.wetLevel, echo.delayFrames, echo.writeIndex}), std::vector<int>({128, 5645, 0}));
+    EXPECT_EQ(std::count(echo.buffer, echo.buffer + 2 * echo.bufferFrames, 0), 2 * echo.bufferFrames);
 }

@@ -1,0 +1,179 @@
+// The rules of notes, instruments, key-offs and effects as per-tick traces of
+// track 0 at speed 6: one row per rule, the values worked out from the rule.
+#include "engine/rows.h"
+#include "engine_support.h"
+
+using namespace dbm;
+using namespace enginetest;
+
+namespace {
+
+constexpr int pitchOf(int octave, int semitone) { return (octave * 12 + semitone) * 8 * S; }
+
+int pitch(Player &p) { return p.track(0).pitch; }
+int volume(Player &p) { return p.track(0).volume; }
+int panning(Player &p) { return p.track(0).panning; }
+int sounding(Player &p) { return int(p.track(0).sounding); }
+int instrument(Player &p) { return p.track(0).currentInstrument; }
+int globalVolume(Player &p) { return p.engine->globalVolume; }
+int orderAndRow(Player &p) { return 1000 * p.engine->orderPosition + p.engine->currentRow; }
+int target(Player &p) { return p.track(0).portamentoTarget; }
+
+// The voice's source position, then moved to 50, so that only a restart (or a new voice) reads 0.
+int source(Player &p)
+{
+    TrackState &track = p.track(0);
+    if (track.voiceChain.empty())
+        return -1;
+    uint32_t position = 0;
+    track.voiceChain.head->getAttribute(ATTR_POSITION, &position);
+    const NodeTag tags[] = {{TAG_POSITION, 50}, {TAG_END, 0}};
+    track.voiceChain.head->setParameters(tags);
+    return int(position);
+}
+
+// The volume envelope's markers still armed: loop end 4, sustain A 2, sustain B 1.
+int markers(Player &p)
+{
+    const EnvelopeState &state = p.track(0).volumeEnvelopeState;
+    return 4 * (state.loopEnd != INDEX_NONE) + 2 * (state.sustainA != INDEX_NONE) + (state.sustainB != INDEX_NONE);
+}
+
+void volume32(ModuleSpec &desc) { desc.instruments[0].volume = 32; }
+void outOfRange(ModuleSpec &desc) { desc.instruments[0].volume = 100, desc.instruments[0].panning = 200; }
+void longSample(ModuleSpec &desc) { desc.samples[0].frames.assign(140000, 1000); }
+void secondInstrument(ModuleSpec &desc) { desc.instruments.push_back({"Second", 1, 20, 44100, 0, 0, 0, 0}); }
+void twoPatterns(ModuleSpec &desc)
+{
+    desc.patterns.push_back(pattern(64, 4));
+    desc.songs[0].orders = {0, 1};
+}
+void panningEnvelope(ModuleSpec &desc) { desc.panningEnvelopes.push_back({1, 1, 1, 0, 0, 0, 0, {{0, -128}, {64, 128}}}); }
+// A volume envelope on instrument 1 over points 0..3 with the markers given (0xFF: off).
+void volumeEnvelope(ModuleSpec &desc, uint8_t sustainA, uint8_t loopEnd, uint8_t sustainB)
+{
+    const uint8_t flags = 1 | (sustainA != 0xFF ? 2 : 0) | (loopEnd != 0xFF ? 4 : 0) | (sustainB != 0xFF ? 8 : 0);
+    desc.volumeEnvelopes.push_back({1, flags, 3, uint8_t(sustainA & 3), 0, uint8_t(loopEnd & 3), uint8_t(sustainB & 3),
+                                    {{0, 64}, {4, 48}, {8, 32}, {12, 16}}});
+}
+void sustainOnOne(ModuleSpec &desc) { volumeEnvelope(desc, 1, 0xFF, 0xFF); }
+void allMarkersOnOne(ModuleSpec &desc) { volumeEnvelope(desc, 1, 1, 1); }
+void markersOnOneTwoThree(ModuleSpec &desc) { volumeEnvelope(desc, 1, 3, 2); }
+
+const Put NOTE = {0, 0, note(4, 0)};
+
+} // namespace
+
+TEST_F(EngineTest, EffectsTickByTick)
+{
+    expectRules({
+        {"pitch slide 0xF4 adds its 4 units once per tick (fine form)", {{0, 0, note(4, 0, 1, 1, 0xF4)}}, pitch,
+         {2304, 2308, 2312, 2316, 2320, 2324, 2328}},
+        {"pitch slide 4 adds 4 x speed every tick", {{0, 0, note(4, 0, 1, 1, 4)}}, pitch, {2304, 2328, 2352}},
+        {"volume slide 0 repeats the last parameter 0x20", {{0, 0, note(4, 0, 1, 12, 10, 10, 0x20)}, {1, 0, effects(10, 0)}},
+         volume, {20 * S, 22 * S, 24 * S, 26 * S}, S - 1},
+        {"volume slide from 60 up 4 per tick stops at 64", {{0, 0, note(4, 0, 1, 12, 60, 10, 0x40)}}, volume, {360, 384, 384}},
+        {"portamento step 40 toward a target 10 away lands on it (speed 1)",
+         {{0, 0, note(4, 0, 1, 15, 1)}, {1, 0, effects(14, 0x2A)}, {2, 0, note(4, 0, 0, 3, 40)}, {3, 0, effects(3, 0)}}, pitch,
+         {384, 374, 374, 384, 384}},
+        {"downward portamento stops on the target", {{0, 0, note(4, 1)}, {1, 0, note(4, 0, 0, 3, 3)}}, pitch,
+         {2352, 2334, 2316, 2304}, S},
+        {"global volume 16 slides up unscaled; 65 is ignored, slide 0 repeats",
+         {{0, 0, note(4, 0, 1, 16, 16, 17, 0x20)}, {1, 0, effects(16, 65, 17, 0)}}, globalVolume, {16, 18, 20, 22, 24, 26, 28, 30}},
+        {"global volume slide down 5 from 12 stops at 0", {{0, 0, note(4, 0, 1, 16, 12, 17, 0x05)}}, globalVolume, {12, 7, 2, 0, 0}},
+        {"note delay 3 starts the note at tick 3", {{0, 0, note(4, 0, 1, 14, 0xD3)}}, sounding, {0, 0, 0, 1, 1, 1}},
+        {"note delay of the speed never starts it in that row", {{0, 0, note(4, 0, 1, 14, 0xD6)}}, sounding, std::vector<int>(2 * S, 0)},
+        {"note cut 0 silences from tick 0", {{0, 0, note(4, 0, 1, 10, 0x40, 14, 0xC0)}}, volume, std::vector<int>(S, 0)},
+        {"note cut 2 holds 0 despite a slide up", {{0, 0, note(4, 0, 1, 10, 0x40, 14, 0xC2)}}, volume, {32 * S, 36 * S, 0, 0, 0, 0}, 0,
+         1, volume32},
+        {"a row delay of 2 holds the row 2 x speed ticks while its slides go on",
+         {{1, 0, effects(12, 64, 10, 0x01)}, {1, 1, effects(14, 0xE2)}}, volume, {(64 - 5 - 12 - 1) * S}, 24},
+        {"effect 5 with 0 repeats its own memory byte, not the volume slide's",
+         {{0, 0, note(4, 0, 1, 12, 32, 10, 0x20)}, {1, 0, effects(5, 0x03)}, {2, 0, effects(5, 0)}},
+         [](Player &p) { return int(p.track(0).volumeSlide); }, {-3 * S}, 2 * S},
+        {"effect 5 takes its portamento step from effect 3's memory byte", {{0, 0, note(4, 0, 1, 3, 0x10)}, {1, 0, note(5, 0, 0, 5, 1)}},
+         [](Player &p) { return int(p.track(0).portamentoStep); }, {0x10 * S}, S},
+        {"set volume above 64 is ignored; 0 silences", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, effects(12, 65)}, {2, 0, effects(12, 0)}},
+         volume, {40 * S, 40 * S, 0}, 0, S},
+        {"effect 8 with 0 is full left; extended 0x88 is the centre", {{0, 0, note(4, 0, 1, 8, 0)}, {1, 0, effects(14, 0x88)}},
+         panning, {-128 * S, 0}, 0, S},
+        {"full left silences the right side", {{0, 0, note(4, 0, 1, 8, 0)}, {1, 0, effects(14, 0x88)}},
+         [](Player &p) { return int(p.track(0).rightGain); }, {0, 16384}, 0, S},
+        {"panning slide 25 moves right by x, left by y, not at all with both",
+         {{0, 0, note(4, 0, 1, 25, 0x20)}, {1, 0, effects(25, 0x03)}, {2, 0, effects(25, 0x23)}}, panning, {0, 12 * S, -6 * S, -6 * S},
+         0, S},
+        {"pattern break 13 goes to a decimal row of the next pattern", {{5, 0, effects(13, 0x32)}}, orderAndRow, {6, 1033}, 5 * S, S,
+         twoPatterns},
+        {"pattern break with a digit above 9 goes to row 0", {{5, 0, effects(13, 0x1A)}}, orderAndRow, {6, 1001}, 5 * S, S, twoPatterns},
+        {"pattern loop 0x62 plays its section 3 times", {{1, 0, effects(14, 0x60)}, {2, 0, effects(14, 0x62)}}, orderAndRow,
+         {1, 2, 3, 2, 3, 2, 3, 4}, 0, S},
+        {"a loop start while a loop runs leaves the loop where it is",
+         {{1, 0, effects(14, 0x60)}, {3, 0, effects(14, 0x61, 14, 0x60)}}, orderAndRow, {1, 2, 3, 4, 2, 3, 4, 5}, 0, S},
+        {"effect 9 (x 256) and 0x7y (x 65536) add into the offset the restart uses", {{0, 0, note(4, 0, 1, 9, 0x10, 14, 0x72)}}, source,
+         {4096 + 131072}, 0, 1, longSample},
+        {"they add in either order", {{0, 0, note(4, 0, 1, 14, 0x72, 9, 0x10)}}, source, {4096 + 131072}, 0, 1, longSample},
+        {"the arpeggio phase cycles 0, 1, 2 and restarts at each row start (speed 4)", {{0, 0, note(4, 0, 1, 15, 4)}},
+         [](Player &p) { return int(p.engine->arpeggioPhase); }, {1, 2, 0, 1, 1}},
+        {"arpeggio 0x37 adds 3 semitones in phase 1", {{0, 0, note(4, 0, 1, 0, 0x37)}},
+         [](Player &p) { return int(p.track(0).arpeggioOffsets[1]); }, {3 * 8 * S}},
+        {"arpeggio 0x37 adds 7 semitones in phase 2", {{0, 0, note(4, 0, 1, 0, 0x37)}},
+         [](Player &p) { return int(p.track(0).arpeggioOffsets[2]); }, {7 * 8 * S}},
+        {"the vibrato phase steps by its speed from the restart; effect 6 goes on with it",
+         {{0, 0, note(4, 0, 1, 4, 0x58)}, {1, 0, effects(6, 0)}}, [](Player &p) { return int(p.track(0).vibratoPhase); },
+         {5, 10, 15, 20, 25, 30, 35}},
+        {"vibrato depth is scaled by the speed and kept by effect 6", {{0, 0, note(4, 0, 1, 4, 0x58)}, {1, 0, effects(6, 0)}},
+         [](Player &p) { return int(p.track(0).vibratoDepth); }, {8 * S, 8 * S}, 0, S},
+        {"retrigger 2 restarts the note every 2 ticks of its row", {{0, 0, note(4, 0, 1, 14, 0x92)}}, source, {0, 50, 0, 50, 0, 50, 50, 50}},
+        {"retrigger without a note restarts nothing", {NOTE, {1, 0, effects(14, 0x91)}}, source, {0, 50, 50, 50, 50, 50, 50}, S - 1},
+        {"a track without a voice keeps its countdowns but nothing fires", {{0, 0, note(4, 0, 9, 14, 0xD2, 14, 0xC1)}},
+         [](Player &p) { return p.track(0).triggerCountdown * 10 + p.track(0).cutCountdown; }, {21, 21, 21}},
+    });
+}
+
+TEST_F(EngineTest, NotesInstrumentsAndKeyOffs)
+{
+    expectRules({
+        {"a note with an instrument builds its voice on tick 0", {NOTE}, instrument, {1}},
+        {"an instrument with octave 0 re-applies the playing instrument's defaults",
+         {{0, 0, note(4, 0, 1, 12, 10)}, {1, 0, note(0, 5, 2)}}, volume, {10 * S, 64 * S}, 0, S, secondInstrument},
+        {"... without a restart", {{0, 0, note(4, 0, 1, 12, 10)}, {1, 0, note(0, 5, 2)}}, source, {0, 50}, 0, S, secondInstrument},
+        {"a note without instrument restarts the voice", {NOTE, {1, 0, note(4, 7, 0)}}, source, {0, 0}, 0, S},
+        {"... at the new pitch", {NOTE, {1, 0, note(4, 7, 0)}}, pitch, {pitchOf(4, 0), pitchOf(4, 7)}, 0, S},
+        {"tone portamento 3 only sets the target", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 3, 0)}}, target, {480}, S, 1,
+         secondInstrument},
+        {"tone portamento 5 likewise", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 5, 0)}}, target, {480}, S, 1, secondInstrument},
+        {"tone portamento 3 in column 2 likewise", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 3, 0)}}, target, {480}, S, 1,
+         secondInstrument},
+        {"tone portamento 5 in column 2 likewise", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 5, 0)}}, target, {480}, S, 1,
+         secondInstrument},
+        {"tone portamento keeps the voice going", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 5, 0)}}, source, {0, 50}, 0,
+         S, secondInstrument},
+        {"tone portamento keeps the pitch", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 3, 0)}}, pitch,
+         {pitchOf(4, 0), pitchOf(4, 0)}, 0, S, secondInstrument},
+        {"tone portamento re-applies the playing instrument's default volume",
+         {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 3, 0)}}, volume, {40 * S, 64 * S}, 0, S, secondInstrument},
+        {"with octave 0 the note byte is ignored, even a key-off value",
+         {NOTE, {1, 0, note(0, 15, 0, 12, 20)}, {2, 0, note(0, 5, 0, 12, 30)}}, markers, {2, 2, 2}, 0, S, sustainOnOne},
+        {"... and no note starts", {NOTE, {1, 0, note(0, 15, 0, 12, 20)}, {2, 0, note(0, 5, 0, 12, 30)}}, source, {0, 50, 50}, 0, S},
+        {"a note above the pitch ceiling is stored, then clamped by the next tick's slides", {{0, 0, note(9, 5)}}, pitch,
+         {pitchOf(9, 5), 864 * S}},
+        {"a default volume above 64 comes into range with the next tick's slides", {NOTE}, volume, {100 * S, 64 * S}, 0, 1, outOfRange},
+        {"a default panning beyond 128 likewise", {NOTE}, panning, {200 * S, 128 * S}, 0, 1, outOfRange},
+        {"... and plays full right meanwhile", {NOTE}, [](Player &p) { return int(p.track(0).leftGain); }, {0}, 0, 1, outOfRange},
+        {"an instrument beyond the module's leaves the track silent", {{0, 0, note(4, 0, 9)}}, sounding, {0}},
+        {"... without an instrument", {{0, 0, note(4, 0, 9)}}, instrument, {0}},
+        {"... but stores the pitch", {{0, 0, note(4, 0, 9)}}, pitch, {pitchOf(4, 0)}},
+        {"key-off without a volume envelope silences at once", {NOTE, {1, 0, note(4, 12, 0)}}, sounding, {1, 0}, 0, S},
+        {"... and stops the panning envelope", {NOTE, {1, 0, note(4, 12, 0)}},
+         [](Player &p) { return int(p.track(0).panningEnvelopeState.envelope); }, {0, INDEX_NONE}, 0, S, panningEnvelope},
+        {"key-off with an instrument builds a new voice and leaves it unstarted", {NOTE, {1, 0, note(4, 12, 1)}}, source, {0, 0}, 0, S},
+        {"... silent", {NOTE, {1, 0, note(4, 12, 1)}}, sounding, {1, 0}, 0, S},
+        {"key-offs on a point holding all markers release loop end, then sustain A, then sustain B",
+         {NOTE, {1, 0, note(4, 12, 0)}, {2, 0, note(4, 12, 0)}, {3, 0, note(4, 12, 0)}}, markers, {7, 3, 1, 0}, 0, S, allMarkersOnOne},
+        {"a key-off releases the earliest marker first (sustain A on 1, B on 2, loop end on 3)", {NOTE, {1, 0, note(4, 12, 0)}}, markers,
+         {7, 5}, 0, S, markersOnOneTwoThree},
+        {"an envelope holds at its second sustain point until released", {NOTE, {2, 0, note(4, 12, 0)}},
+         [](Player &p) { return int(p.track(0).volumeEnvelopeValue); }, {16384, 12288, 12288, 6144}, 0, S,
+         [](ModuleSpec &desc) { volumeEnvelope(desc, 0xFF, 0xFF, 1); }},
+    });
+}
