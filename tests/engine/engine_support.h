@@ -52,16 +52,6 @@ public:
         for (int i = 0; i < count; ++i)
             tick();
     }
-    // Renders the frames of one tick; true when any of them is not silent.
-    bool playTick()
-    {
-        const uint32_t first = dbm::renderFrames(engine, 1, out.data());
-        bool sound = out[0] || out[1];
-        const uint32_t rest = dbm::renderFrames(engine, engine->framesLeftInTick, out.data());
-        for (uint32_t i = 0; i < 2 * rest && first; ++i)
-            sound = sound || out[i];
-        return sound;
-    }
     dbm::TrackState &track(unsigned t) { return engine->tracks[t]; }
 
     ModuleHandle module;

@@ -1,6 +1,8 @@
 // The rules of notes, instruments, key-offs and effects as per-tick traces of
 // track 0 at speed 6: one row per rule, the values worked out from the rule.
+#include "engine/chains.h"
 #include "engine/rows.h"
+#include "graph/echo.h"
 #include "engine_support.h"
 
 using namespace dbm;
@@ -62,6 +64,30 @@ void markersOnOneTwoThree(ModuleSpec &desc) { volumeEnvelope(desc, 1, 3, 2); }
 
 const Put NOTE = {0, 0, note(4, 0)};
 
+// The echo modes of tracks 0..3 as the digits of one number.
+int echoModes(Player &p)
+{
+    int modes = 0;
+    for (unsigned t = 0; t < 4; ++t)
+        modes = 10 * modes + queryOutputChain(p.track(t), ATTR_ECHO_MODE);
+    return modes;
+}
+
+// Tracks 0 and 1 flagged for echo (global echoes); row 0 gives track 2 a track-mode echo.
+void echoes(ModuleSpec &desc)
+{
+    cell(desc, 0, 2) = effects(31, 0x20);
+    desc.dspe = true;
+    desc.echoTrackBytes = {0, 0, 1, 1};
+}
+
+// The echo at the end of the track's output chain, or null.
+EchoNode *echoOf(TrackState &track)
+{
+    ProcessingNode *last = track.outputChain.last();
+    return last && last->kind == NODE_ECHO ? static_cast<EchoNode *>(last) : nullptr;
+}
+
 } // namespace
 
 TEST_F(EngineTest, EffectsTickByTick)
@@ -70,6 +96,14 @@ TEST_F(EngineTest, EffectsTickByTick)
         {"pitch slide 0xF4 adds its 4 units once per tick (fine form)", {{0, 0, note(4, 0, 1, 1, 0xF4)}}, pitch,
          {2304, 2308, 2312, 2316, 2320, 2324, 2328}},
         {"pitch slide 4 adds 4 x speed every tick", {{0, 0, note(4, 0, 1, 1, 4)}}, pitch, {2304, 2328, 2352}},
+        {"a pitch slide down stops at the lowest pitch", {{0, 0, note(1, 1, 1, 2, 10)}}, pitch, {pitchOf(1, 1), 96 * S, 96 * S}},
+        {"at speed 3 a slide up stops at the ceiling 864 x 3", {{0, 0, note(9, 5, 1, 15, 3)}}, pitch, {113 * 8 * 3, 864 * 3}},
+        {"speed 3 and tempo 150 take effect at their row start: 2.5 x 44100 / 150 frames a tick, 3 ticks a row",
+         {{0, 0, effects(15, 3, 15, 150)}}, [](Player &p) { return int(p.engine->framesLeftInTick) * 10 + p.engine->currentRow; },
+         {7351, 7351, 7351, 7352}},
+        {"a speed change at its row start rescales the held volume", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, effects(15, 4)}}, volume,
+         {40 * 6, 40 * 4}, 0, S},
+        {"... and pitch", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, effects(15, 4)}}, pitch, {pitchOf(4, 0), 384 * 4}, 0, S},
         {"volume slide 0 repeats the last parameter 0x20", {{0, 0, note(4, 0, 1, 12, 10, 10, 0x20)}, {1, 0, effects(10, 0)}},
          volume, {20 * S, 22 * S, 24 * S, 26 * S}, S - 1},
         {"volume slide from 60 up 4 per tick stops at 64", {{0, 0, note(4, 0, 1, 12, 60, 10, 0x40)}}, volume, {360, 384, 384}},
@@ -97,8 +131,6 @@ TEST_F(EngineTest, EffectsTickByTick)
          volume, {40 * S, 40 * S, 0}, 0, S},
         {"effect 8 with 0 is full left; extended 0x88 is the centre", {{0, 0, note(4, 0, 1, 8, 0)}, {1, 0, effects(14, 0x88)}},
          panning, {-128 * S, 0}, 0, S},
-        {"full left silences the right side", {{0, 0, note(4, 0, 1, 8, 0)}, {1, 0, effects(14, 0x88)}},
-         [](Player &p) { return int(p.track(0).rightGain); }, {0, 16384}, 0, S},
         {"panning slide 25 moves right by x, left by y, not at all with both",
          {{0, 0, note(4, 0, 1, 25, 0x20)}, {1, 0, effects(25, 0x03)}, {2, 0, effects(25, 0x23)}}, panning, {0, 12 * S, -6 * S, -6 * S},
          0, S},
@@ -118,10 +150,10 @@ TEST_F(EngineTest, EffectsTickByTick)
          [](Player &p) { return int(p.track(0).arpeggioOffsets[1]); }, {3 * 8 * S}},
         {"arpeggio 0x37 adds 7 semitones in phase 2", {{0, 0, note(4, 0, 1, 0, 0x37)}},
          [](Player &p) { return int(p.track(0).arpeggioOffsets[2]); }, {7 * 8 * S}},
-        {"the vibrato phase steps by its speed from the restart; effect 6 goes on with it",
-         {{0, 0, note(4, 0, 1, 4, 0x58)}, {1, 0, effects(6, 0)}}, [](Player &p) { return int(p.track(0).vibratoPhase); },
-         {5, 10, 15, 20, 25, 30, 35}},
-        {"vibrato depth is scaled by the speed and kept by effect 6", {{0, 0, note(4, 0, 1, 4, 0x58)}, {1, 0, effects(6, 0)}},
+        {"the vibrato phase steps by its speed from the restart, wrapping at 64; effect 6 goes on with it",
+         {{0, 0, note(4, 0, 1, 4, 0xD8)}, {1, 0, effects(6, 0)}}, [](Player &p) { return int(p.track(0).vibratoPhase); },
+         {13, 26, 39, 52, 1, 14, 27}},
+        {"vibrato depth is scaled by the speed and kept by effect 6", {{0, 0, note(4, 0, 1, 4, 0xD8)}, {1, 0, effects(6, 0)}},
          [](Player &p) { return int(p.track(0).vibratoDepth); }, {8 * S, 8 * S}, 0, S},
         {"retrigger 2 restarts the note every 2 ticks of its row", {{0, 0, note(4, 0, 1, 14, 0x92)}}, source, {0, 50, 0, 50, 0, 50, 50, 50}},
         {"retrigger without a note restarts nothing", {NOTE, {1, 0, effects(14, 0x91)}}, source, {0, 50, 50, 50, 50, 50, 50}, S - 1},
@@ -141,9 +173,6 @@ TEST_F(EngineTest, NotesInstrumentsAndKeyOffs)
         {"... at the new pitch", {NOTE, {1, 0, note(4, 7, 0)}}, pitch, {pitchOf(4, 0), pitchOf(4, 7)}, 0, S},
         {"tone portamento 3 only sets the target", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 3, 0)}}, target, {480}, S, 1,
          secondInstrument},
-        {"tone portamento 5 likewise", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 5, 0)}}, target, {480}, S, 1, secondInstrument},
-        {"tone portamento 3 in column 2 likewise", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 3, 0)}}, target, {480}, S, 1,
-         secondInstrument},
         {"tone portamento 5 in column 2 likewise", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 5, 0)}}, target, {480}, S, 1,
          secondInstrument},
         {"tone portamento keeps the voice going", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 5, 0)}}, source, {0, 50}, 0,
@@ -159,7 +188,6 @@ TEST_F(EngineTest, NotesInstrumentsAndKeyOffs)
          {pitchOf(9, 5), 864 * S}},
         {"a default volume above 64 comes into range with the next tick's slides", {NOTE}, volume, {100 * S, 64 * S}, 0, 1, outOfRange},
         {"a default panning beyond 128 likewise", {NOTE}, panning, {200 * S, 128 * S}, 0, 1, outOfRange},
-        {"... and plays full right meanwhile", {NOTE}, [](Player &p) { return int(p.track(0).leftGain); }, {0}, 0, 1, outOfRange},
         {"an instrument beyond the module's leaves the track silent", {{0, 0, note(4, 0, 9)}}, sounding, {0}},
         {"... without an instrument", {{0, 0, note(4, 0, 9)}}, instrument, {0}},
         {"... but stores the pitch", {{0, 0, note(4, 0, 9)}}, pitch, {pitchOf(4, 0)}},
@@ -176,4 +204,58 @@ TEST_F(EngineTest, NotesInstrumentsAndKeyOffs)
          [](Player &p) { return int(p.track(0).volumeEnvelopeValue); }, {16384, 12288, 12288, 6144}, 0, S,
          [](ModuleSpec &desc) { volumeEnvelope(desc, 0xFF, 0xFF, 1); }},
     });
+}
+
+// Effect 31: 0x00/0x01 add/remove this track's global echo, 0x10/0x11 every
+// track's, 0x20/0x21 this track's track-mode echo; adding over an echo of
+// either mode adds nothing and removing takes only its own mode.
+TEST_F(EngineTest, EchoSwitch)
+{
+    expectRules({
+        {"0x00 adds a global echo to this track", {{1, 3, effects(31, 0x00)}}, echoModes, {1121}, S, 1, echoes},
+        {"0x10 adds global echoes where there is none", {{1, 0, effects(31, 0x10)}}, echoModes, {1121}, S, 1, echoes},
+        {"0x20 adds a track-mode echo", {{1, 3, effects(31, 0x20)}}, echoModes, {1122}, S, 1, echoes},
+        {"0x00 over a track-mode echo adds nothing", {{1, 2, effects(31, 0x00)}}, echoModes, {1120}, S, 1, echoes},
+        {"0x20 over a global echo adds nothing", {{1, 0, effects(31, 0x20)}}, echoModes, {1120}, S, 1, echoes},
+        {"0x01 removes this track's global echo", {{1, 0, effects(31, 0x01)}}, echoModes, {120}, S, 1, echoes},
+        {"0x01 leaves a track-mode echo", {{1, 2, effects(31, 0x01)}}, echoModes, {1120}, S, 1, echoes},
+        {"0x11 removes every global echo only", {{1, 3, effects(31, 0x11)}}, echoModes, {20}, S, 1, echoes},
+        {"0x21 removes this track's track-mode echo", {{1, 2, effects(31, 0x21)}}, echoModes, {1100}, S, 1, echoes},
+        {"0x21 leaves a global echo", {{1, 0, effects(31, 0x21)}}, echoModes, {1120}, S, 1, echoes},
+        {"0x02 does nothing", {{1, 3, effects(31, 0x02)}}, echoModes, {1120}, S, 1, echoes},
+        {"0x31 does nothing", {{1, 0, effects(31, 0x31)}}, echoModes, {1120}, S, 1, echoes},
+    });
+}
+
+// Settings from a track without echo reach every global echo but not a
+// track-mode one; settings on a track with a track-mode echo reach only it.
+// 32 ms is 1411.2 frames at 44100 Hz, the default 128 ms 5644.8; the
+// module's feedback 128 and cross-feed 255 are sent along: 128 x (256 - 255).
+TEST_F(EngineTest, EchoSettings)
+{
+    ModuleSpec desc = songWith({{1, 3, effects(32, 16, 34, 64)}, {2, 2, effects(34, 200)}});
+    echoes(desc);
+    Player player(desc);
+    player.ticks(S + 1);
+    for (unsigned t : {0u, 1u, 2u})
+        ASSERT_NE(echoOf(player.track(t)), nullptr) << t;
+    for (unsigned t : {0u, 1u}) {
+        const EchoNode &echo = *echoOf(player.track(t));
+        EXPECT_EQ(std::vector<int>({echo.delayFrames, echo.wetLevel, echo.directFeedback}), std::vector<int>({1411, 64, 128}));
+        EXPECT_EQ(player.track(t).echoMix, 64u);
+    }
+    EXPECT_EQ(std::vector<int>({echoOf(player.track(2))->delayFrames, echoOf(player.track(2))->wetLevel}), std::vector<int>({5645, 128}));
+    player.ticks(S);
+    EXPECT_EQ(echoOf(player.track(2))->wetLevel, 200);
+    EXPECT_EQ(echoOf(player.track(0))->wetLevel, 64);
+}
+
+// The volume-slide parameter of effects 5, 6 and 10: x up, y down, x speed
+// per tick; xF and Fy per row (fine), y = 15 tested before x = 15.
+TEST(VolumeSlideParameter, UpDownAndFineForms)
+{
+    const int cases[][2] = {{0x00, 0}, {0x03, -3 * S}, {0x0F, -15 * S}, {0x40, 4 * S}, {0xF0, 15 * S},
+                            {0x4F, 4}, {0xF3, -3},     {0xFE, -14},     {0xFF, 15},    {0x34, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(volumeSlideChange(uint8_t(c[0]), S), c[1]) << std::hex << c[0];
 }

@@ -8,6 +8,7 @@
 #include "bench/stream_player.h"
 #include "tests/support/digest.h"
 #include "tests/support/modules.h"
+#include "host/services.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 
 namespace {
 
+using namespace testsupport;
 constexpr uint32_t RATE = 44100;
 
 struct Golden {
@@ -45,21 +47,19 @@ const Golden GOLDEN[] = {
     {"effect-sweeps", 2, 0xcbf29ce484222325, 0xf0f1141b6895ce5d}, // two seconds of each command in each column, one digest
 };
 
-// Renders `bytes` up to `seconds` or its end into `whole`, and notes the digest at 10 seconds.
-void render(const std::string &name, const std::vector<uint8_t> &bytes, uint32_t seconds, testsupport::Digest &whole,
-            testsupport::Digest *first10s)
+// Renders `bytes` up to `seconds` or its end into `whole`, noting the digest at 10 seconds.
+void render(const std::string &name, const std::vector<uint8_t> &bytes, uint32_t seconds, Digest &whole, Digest &first10s)
 {
     benchmodules::StreamPlayer player("golden-" + name + ".dbm", bytes);
     ASSERT_TRUE(player.ok()) << name;
     std::vector<int16_t> buffer(2 * 4096);
     for (uint32_t done = 0, written = 1; done < seconds * RATE && written > 0; done += written) {
-        uint32_t frames = std::min(seconds * RATE - done, 4096u);
-        if (done < 10 * RATE)
-            frames = std::min(frames, 10 * RATE - done); // a request ends at the 10-second mark
+        // Requests of 4096 frames, one of which ends at the 10-second mark.
+        const uint32_t frames = std::min({seconds * RATE - done, 4096u, done < 10 * RATE ? 10 * RATE - done : 4096u});
         written = player.request(buffer.data(), frames);
         whole.add(buffer.data(), 2 * size_t(written));
-        if (first10s && done + written == 10 * RATE)
-            *first10s = whole;
+        if (done + written == 10 * RATE)
+            first10s = whole;
     }
 }
 
@@ -67,25 +67,41 @@ void render(const std::string &name, const std::vector<uint8_t> &bytes, uint32_t
 
 TEST(Golden, EveryModuleRendersTheRecordedOutput)
 {
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> modules;
-    for (auto &m : benchmodules::renderModules())
-        modules.push_back({m.name, m.bytes});
-    modules.push_back({"busy", modwriter::write(testsupport::busyModule())});
-    for (auto &m : testsupport::hostileModules())
-        modules.push_back({m.name, modwriter::write(m.desc)});
+    std::vector<std::pair<std::string, ModuleSpec>> modules = {{"dense4", benchmodules::denseModule(4, false)},
+        {"dense16", benchmodules::denseModule(16, false)}, {"dense64", benchmodules::denseModule(64, false)},
+        {"dense64echo", benchmodules::denseModule(64, true)}, {"demo", benchmodules::demoModule()}, {"busy", busyModule()}};
+    for (auto &m : hostileModules())
+        modules.push_back({m.name, m.desc});
     ASSERT_EQ(modules.size() + 1, std::size(GOLDEN));
     for (size_t i = 0; i < std::size(GOLDEN); ++i) {
-        const Golden &golden = GOLDEN[i];
-        testsupport::Digest whole, first10s;
-        if (i < modules.size()) {
-            ASSERT_EQ(modules[i].first, golden.module);
-            render(modules[i].first, modules[i].second, golden.seconds, whole, &first10s);
-        } else {
-            for (uint8_t command = 0; command < testsupport::EFFECT_COUNT; ++command)
-                for (unsigned column : {1u, 2u})
-                    render("sweep", modwriter::write(testsupport::effectSweep(command, column)), golden.seconds, whole, nullptr);
-        }
-        EXPECT_EQ(first10s.value, golden.first10s) << golden.module << " first 10 s";
-        EXPECT_EQ(whole.value, golden.whole) << golden.module;
+        Digest whole, first10s;
+        for (uint8_t sweep = 0; i == modules.size() && sweep < 2 * EFFECT_COUNT; ++sweep)
+            render("sweep", modwriter::write(effectSweep(sweep / 2, 1 + sweep % 2)), GOLDEN[i].seconds, whole, first10s);
+        if (i < modules.size())
+            render(GOLDEN[i].module, modwriter::write(modules[i].second), GOLDEN[i].seconds, whole, first10s);
+        EXPECT_EQ(first10s.value, GOLDEN[i].first10s) << GOLDEN[i].module << " first 10 s";
+        EXPECT_EQ(whole.value, GOLDEN[i].whole) << GOLDEN[i].module;
     }
+}
+
+// Rendering takes no memory of its own: once its notes have built their voice
+// chains, the dense 16-track module with echoes, its notes kept only in the
+// first eight rows, renders on over several patterns (pulls, mixing, ticks,
+// effects, echo settings) without a single allocation.
+TEST(Golden, RenderingAllocatesNothingOnceNoNoteStarts)
+{
+    ModuleSpec desc = benchmodules::denseModule(16, true);
+    for (size_t p = 0; p < desc.patterns.size(); ++p)
+        for (size_t i = p == 0 ? 8 * size_t(desc.tracks) : 0; i < desc.patterns[p].cells.size(); ++i)
+            desc.patterns[p].cells[i].octave = desc.patterns[p].cells[i].instrument = 0;
+    benchmodules::StreamPlayer player("allocation-song.dbm", modwriter::write(desc));
+    std::vector<int16_t> buffer(2 * 4096);
+    const uint64_t atOpen = kvhost::allocationCount();
+    uint64_t afterNotes = 0;
+    for (int i = 0; i < 220; ++i) { // 20 requests (1.9 s) take it past row 8
+        ASSERT_EQ(player.request(buffer.data(), 4096), 4096u);
+        afterNotes = i == 19 ? kvhost::allocationCount() : afterNotes;
+    }
+    EXPECT_GT(afterNotes, atOpen); // the notes built voice chains, and the count saw it
+    EXPECT_EQ(kvhost::allocationCount(), afterNotes);
 }

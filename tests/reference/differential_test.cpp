@@ -1,53 +1,208 @@
-// Our node kinds, mixing and output conversion against their literal
-// references, on seeded random and corner cases: every output value, pull
-// result, source pull and cursor is compared; a mismatch names the case's
-// seed and the operations that led to it.
-#include "differential_support.h"
+// The sample source and the echo against their literal references, on seeded
+// random and corner cases (extreme values, one-frame loops, pulls around
+// piece sizes, tags in any order): every output value, pull result, cursor
+// and delay is compared; a mismatch names the case's seed and the
+// operations that led to it.
+#include "reference_nodes.h"
 
-#include "engine/engine.h"
-#include "engine/lifecycle.h"
-#include "engine/render.h"
 #include "graph/echo.h"
 #include "graph/nodes.h"
 #include "graph/sample_source.h"
+#include "tests/support/host.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
 
 using namespace dbm;
-using namespace differential;
 
 namespace {
 
-template <class T> std::vector<T> firstValues(const std::vector<T> &v, uint32_t frames)
+using Log = std::ostringstream;
+
+// 32-bit targets run under an emulator: fewer cases there.
+constexpr int SCALE = sizeof(void *) == 4 ? 2 : 1;
+
+inline uint64_t mixBits(uint64_t x)
 {
-    return std::vector<T>(v.begin(), v.begin() + 2 * frames);
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
 }
 
-// A resampler or pan delay fed by a stream, against the reference fed alike.
-std::string streamed(uint64_t seed, Rng &rng, Log &log, ProcessingNode *ours, reference::Node &theirs,
-                     uint32_t channels, NodeTag (*tag)(Rng &, Log &), const uint32_t *step)
+class Rng {
+public:
+    explicit Rng(uint64_t seed) : state(seed) {}
+    uint64_t next() { return mixBits(state += 0x9E3779B97F4A7C15ull); }
+    uint32_t below(uint64_t n) { return uint32_t(next() % n); }
+    int64_t range(int64_t low, int64_t high) { return low + int64_t(next() % uint64_t(high - low + 1)); }
+    bool chance(uint32_t percent) { return below(100) < percent; }
+    template <class T> T pick(std::initializer_list<T> list) { return list.begin()[below(list.size())]; }
+
+private:
+    uint64_t state;
+};
+
+// Value `index` of a stream of style 0 (any value), 1 (extremes, so that
+// neighbours differ by up to 65535), 2 (small values) or 3 (stretches of each).
+inline int16_t streamValue(uint64_t seed, uint64_t index, uint32_t style)
 {
+    static const int16_t extremes[] = {-32768, 32767, -32767, 32766, 0, -1, 1, -16384};
+    const uint64_t h = mixBits(index + seed * 0x632BE59BD9B4E019ull);
+    if (style == 3)
+        style = uint32_t(mixBits(index / 29 + seed) % 3);
+    return style == 0 ? int16_t(uint16_t(h >> 16)) : style == 1 ? extremes[(h >> 40) % 8] : int16_t(int((h >> 40) % 128) - 64);
+}
+
+// The echo's predecessor on either side: a stereo stream of stress values,
+// the same however it is cut into pulls. Owned by the test.
+class Script final : public ProcessingNode, public reference::Node {
+public:
+    Script(uint64_t seed, uint32_t style) : ProcessingNode(0), stream(seed), kind(style) {}
+    uint32_t pull(int16_t *out, uint32_t frames) override
+    {
+        for (size_t i = 0; i < 2 * size_t(frames); ++i)
+            out[i] = streamValue(stream, cursor++, kind);
+        return 1;
+    }
+    void destroy() override {}
+    void setParameters(const NodeTag *) override {}
+    uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
+    void reset() override {}
+
+    uint64_t stream, cursor = 0;
+    uint32_t kind;
+};
+
+template <class T> std::string differ(const char *what, const std::vector<T> &ours, const std::vector<T> &theirs)
+{
+    const auto at = std::mismatch(ours.begin(), ours.end(), theirs.begin(), theirs.end());
+    if (at.first == ours.end() && at.second == theirs.end())
+        return "";
+    Log s;
+    s << what << " differ at " << (at.first - ours.begin()) << " of " << ours.size() << "/" << theirs.size();
+    if (at.first != ours.end() && at.second != theirs.end())
+        s << ": ours " << int64_t(*at.first) << ", reference " << int64_t(*at.second);
+    return s.str() + "; ";
+}
+
+inline std::string differ(const char *what, int64_t ours, int64_t theirs)
+{
+    return ours == theirs ? "" : std::string(what) + ": ours " + std::to_string(ours) + ", reference " + std::to_string(theirs) + "; ";
+}
+
+inline uint32_t pullSize(Rng &rng)
+{
+    const uint32_t r = rng.below(100);
+    return r < 2 ? 44100 : r < 60 ? rng.pick({0u, 1u, 15u, 16u, 17u, 1023u, 1024u, 1025u, 4096u}) : uint32_t(rng.range(1, 1200));
+}
+
+// A sample of stress values with a loop for `mode` inside it.
+struct SampleSpec {
+    std::vector<int16_t> data;
+    int32_t loopStart = 0, loopLength = 0;
+    uint32_t mode = 0;
+};
+
+inline SampleSpec randomSample(Rng &rng, uint64_t seed, Log &log)
+{
+    SampleSpec s;
+    const uint32_t r = rng.below(100);
+    const int32_t length = int32_t(r < 20 ? rng.range(1, 3) : r < 60 ? rng.range(1, 64) : rng.range(1, 3000));
     const uint32_t style = rng.below(4);
-    const uint64_t end = rng.chance(30) ? uint64_t(rng.range(0, 20000)) : UINT64_MAX;
-    log << "stream " << style << " ends after " << end << "; ";
-    Script source(seed, style, 1, end), theirSource(seed, style, 1, end);
-    NodeList list;
-    list.append(&source);
-    if (!ours)
-        return "constructor failed";
-    list.append(ours);
-    theirs.input = &theirSource;
-    auto poke = [&] {
-        // Another kind's tag before or after this one's; sometimes ours gets it alone.
-        const NodeTag tags[] = {{TAG_ECHO_MIX, 3}, tag(rng, log), {TAG_END, 0}};
-        ours->setParameters(tags + (rng.chance(50) ? 1 : 0));
-        theirs.setParameters(tags);
-        return std::string();
-    };
-    auto check = [&] {
-        return differ("source pulls", source.pulls, theirSource.pulls) + differ("resets", source.resets, theirSource.resets);
-    };
-    const std::string problem = drive(rng, log, ours, theirs, channels, poke, check, step);
-    freeChain(list);
+    for (int32_t k = 0; k < length; ++k)
+        s.data.push_back(streamValue(seed, uint64_t(k), style));
+    s.mode = rng.below(4);
+    if (s.mode != 0) {
+        const uint32_t a = rng.below(100), b = rng.below(100);
+        s.loopStart = a < 30 ? 0 : a < 50 ? length - 1 : int32_t(rng.range(0, length - 1));
+        const int32_t room = length - s.loopStart;
+        s.loopLength = b < 30 ? 1 : b < 50 ? room : int32_t(rng.range(1, room));
+    }
+    log << "sample " << length << " style " << style << " loop " << s.loopStart << "+" << s.loopLength << " mode " << s.mode << "; ";
+    return s;
+}
+
+inline uint32_t randomPosition(Rng &rng, int32_t length)
+{
+    const uint32_t r = rng.below(100);
+    if (r < 15)
+        return uint32_t(rng.pick({0, 0x7FFFFFFF, -5, -(1 << 30)}));
+    return uint32_t(r < 35 ? length + int32_t(rng.range(-1, 1)) : int32_t(rng.range(-length - 2, 2 * int64_t(length) + 2)));
+}
+
+// The four echo tags with random values, in random order, some left out,
+// sometimes with a tag of another kind among them.
+inline std::vector<NodeTag> randomEchoTags(Rng &rng, Log &log)
+{
+    std::vector<NodeTag> tags;
+    const bool all = rng.chance(60);
+    for (uint32_t id : {TAG_ECHO_DELAY, TAG_ECHO_FEEDBACK, TAG_ECHO_MIX, TAG_ECHO_CROSS}) {
+        if (!all && rng.chance(50))
+            continue;
+        const uint32_t value = id == TAG_ECHO_DELAY && rng.chance(50) ? rng.pick({0u, 255u, 1u})
+                               : rng.chance(40) ? rng.pick({0u, 1u, 128u, 254u, 255u, 256u, 1000u, 0xFFFFFFFFu})
+                                                : uint32_t(rng.range(0, 255));
+        tags.push_back({id, value});
+        log << "echo tag " << id << "=" << value << "; ";
+    }
+    for (size_t i = tags.size(); i > 1; --i)
+        std::swap(tags[i - 1], tags[rng.below(i)]);
+    if (rng.chance(20))
+        tags.insert(tags.begin() + rng.below(tags.size() + 1), NodeTag{TAG_PANNING, 5});
+    tags.push_back({TAG_END, 0});
+    return tags;
+}
+
+// Puts `ours` and `theirs` through 1..8 random operations: `poke()` (the
+// kind's own, returning what differed), a reset, or a pull of random size
+// after which frames and results must agree; after each, `check()` must give "".
+template <class Poke, class Check>
+std::string drive(Rng &rng, Log &log, ProcessingNode *ours, reference::Node &theirs, uint32_t channels, Poke poke, Check check)
+{
+    std::vector<int16_t> a, b;
+    std::string problem;
+    for (uint32_t op = 1 + rng.below(8); op > 0 && problem.empty(); --op) {
+        const uint32_t r = rng.below(100);
+        if (r < 30) {
+            problem = poke();
+        } else if (r < 38) {
+            log << "reset; ";
+            ours->reset();
+            theirs.reset();
+        } else {
+            const uint32_t n = pullSize(rng);
+            log << "pull " << n << "; ";
+            a.assign(size_t(n) * channels, 0x5555);
+            b.assign(size_t(n) * channels, 0x2AAA);
+            const uint32_t resultA = ours->pull(a.data(), n), resultB = theirs.pull(b.data(), n);
+            problem = differ("frames", a, b) + differ("result", resultA, resultB);
+        }
+        problem += check();
+    }
     return problem;
+}
+
+// Runs `count` cases of body(seed, rng, log) (which returns "" or what
+// differed), stopping after three failing ones; nothing is left over.
+template <class Body> void runCases(uint64_t base, int count, Body body)
+{
+    testsupport::useHost();
+    testsupport::LeakCheck leakCheck;
+    int failing = 0;
+    for (int i = 0; i < count / SCALE && failing < 3; ++i) {
+        const uint64_t seed = base + uint64_t(i);
+        Rng rng(seed);
+        Log log;
+        const std::string problem = body(seed, rng, log);
+        if (!problem.empty() && ++failing)
+            ADD_FAILURE() << problem << "\n  case " << seed << ": " << log.str();
+    }
 }
 
 } // namespace
@@ -100,45 +255,12 @@ TEST(Reference, SampleSourceFollowsEveryLoopDirectionPositionAndFiringCount)
     });
 }
 
-TEST(Reference, ResamplerFollowsRefillSlideInterpolationAndStepLimit)
-{
-    runCases(0x5B000000, 2000, [](uint64_t seed, Rng &rng, Log &log) {
-        reference::Resampler theirs;
-        auto step = [](Rng &r, Log &l) {
-            const NodeTag tag{TAG_RESAMPLE_STEP, randomStep(r)};
-            l << "step " << tag.value << "; ";
-            return tag;
-        };
-        return streamed(seed, rng, log, createResampler(), theirs, 1, step, &theirs.step);
-    });
-}
-
-TEST(Reference, PanDelayFollowsTheWindowForAnyPanningAndTable)
-{
-    runCases(0x5C000000, 2000, [](uint64_t seed, Rng &rng, Log &log) {
-        // Growing tables as the engine builds them, or any delays within 0..64.
-        int16_t table[128];
-        const bool growing = rng.chance(50);
-        const int32_t top = growing ? rng.pick({14, 63, 64, 3}) : 0;
-        for (int i = 0; i < 128; ++i)
-            table[i] = int16_t(growing ? top * (i + 1) * (i + 1) / (128 * 128) : rng.chance(30) ? rng.pick({0, 1, 63, 64}) : rng.range(0, 64));
-        log << "table " << table[63] << " " << table[127] << "; ";
-        reference::PanDelay theirs(table);
-        auto panning = [](Rng &r, Log &l) {
-            const NodeTag tag{TAG_PANNING, randomPanning(r)};
-            l << "panning " << int32_t(tag.value) << "; ";
-            return tag;
-        };
-        return streamed(seed, rng, log, createPanDelay(table), theirs, 2, panning, nullptr);
-    });
-}
-
 TEST(Reference, EchoFollowsBlocksAndTheDelayLineAtEveryRateAndSetting)
 {
     runCases(0x5D000000, 1000, [](uint64_t seed, Rng &rng, Log &log) -> std::string {
         const uint32_t rate = rng.pick({8000u, 8000u, 44100u, 192000u});
         log << "rate " << rate << "; ";
-        Script source(seed, rng.below(4), 2), theirSource = source;
+        Script source(seed, rng.below(4)), theirSource = source;
         NodeList list;
         list.append(&source);
         auto *ours = static_cast<EchoNode *>(createEcho(rate, ECHO_TRACK));
@@ -172,122 +294,6 @@ TEST(Reference, EchoFollowsBlocksAndTheDelayLineAtEveryRateAndSetting)
         if (problem.empty() && rate <= 44100)
             problem = differ("delay line", std::vector<int16_t>(ours->buffer, ours->buffer + theirs.buffer.size()), theirs.buffer);
         freeChain(list);
-        return problem;
-    });
-}
-
-TEST(Reference, ConvertOutputScalesWithinTheClipLevelAndSaturatesBeyond)
-{
-    runCases(0x5F000000, 3000, [](uint64_t, Rng &rng, Log &log) {
-        const uint32_t r = rng.below(100);
-        const int32_t gain = r < 40 ? rng.pick({0x10000, 0x8000, 1, 0, 0x7FFFFFFF, 0x1428, -0x10000})
-                             : r < 80 ? int32_t(rng.range(1, 0x40000)) : int32_t(uint32_t(rng.next()));
-        const int32_t clip = rng.chance(20) ? int32_t(rng.range(-INT32_MAX, INT32_MAX)) : gain != 0 ? INT32_MAX / gain : INT32_MAX;
-        const uint32_t n = rng.below(300);
-        std::vector<int32_t> mix(2 * size_t(n));
-        for (int32_t &v : mix) {
-            const uint32_t k = rng.below(100);
-            v = k < 50 ? reference::wrap32(rng.pick({int64_t(clip), -int64_t(clip)}) + rng.range(-2, 2))
-                : k < 60 ? rng.pick({0, INT32_MIN, INT32_MAX, -1}) : int32_t(uint32_t(rng.next()));
-        }
-        log << "gain " << gain << " clip " << clip << " frames " << n;
-        Engine engine{};
-        engine.mixBuffer = mix.data();
-        engine.outputGain = gain;
-        engine.clipLevel = clip;
-        std::vector<int16_t> a(2 * size_t(n), 0x5555), b(2 * size_t(n), 0x2AAA);
-        convertOutput(&engine, n, a.data());
-        reference::convertOutput(mix.data(), n, gain, clip, b.data());
-        return differ("output", a, b);
-    });
-}
-
-// A whole track (voice chain, track output, echo) driven as the render loop
-// drives it, mixed and converted, equals the reference chain.
-TEST(Reference, TrackChainMixedAndConvertedEqualsTheReferenceChain)
-{
-    const uint32_t maxFrames = 44100;
-    std::vector<int16_t> scratchA(2 * maxFrames), scratchB(2 * maxFrames), outA, outB;
-    std::vector<int32_t> mixA(2 * maxFrames), mixB(2 * maxFrames);
-    runCases(0x60000000, 300, [&](uint64_t seed, Rng &rng, Log &log) -> std::string {
-        const uint32_t rate = rng.pick({8000u, 44100u, 192000u});
-        const bool echo = rng.chance(70);
-        log << "rate " << rate << " echo " << echo << "; ";
-        const SampleSpec s = randomSample(rng, seed, log);
-        const int32_t length = int32_t(s.data.size());
-        int16_t table[PAN_DELAY_ENTRIES];
-        buildPanDelayTable(table, rate);
-        TrackState track{};
-        ProcessingNode *nodes[] = {createSampleSource(s.data.data(), s.loopStart, s.loopLength, length, s.mode),
-                                   createResampler(), createPanDelay(table), createTrackOutput(&track.voiceChain),
-                                   echo ? createEcho(rate, ECHO_GLOBAL) : nullptr};
-        for (int i = 0; i < 5; ++i)
-            if (nodes[i])
-                (i < 3 ? track.voiceChain : track.outputChain).append(nodes[i]);
-        reference::SampleSource source(s.data.data(), s.loopStart, s.loopLength, length, s.mode);
-        reference::Resampler resampler;
-        reference::PanDelay panDelay(table);
-        reference::TrackOutput output(&panDelay);
-        reference::Echo echoNode(rate);
-        resampler.input = &source;
-        panDelay.input = &resampler;
-        echoNode.input = &output;
-        reference::Node *theirVoice[] = {&source, &resampler, &panDelay};
-        reference::Node *theirLast = echo ? static_cast<reference::Node *>(&echoNode) : &output;
-        uint32_t theirSounding = 0;
-        Engine engine{};
-        engine.trackScratch = scratchA.data();
-        engine.mixBuffer = mixA.data();
-        engine.outputGain = rng.pick({0x10000, 0x1428, 0x5A82, 0x40000});
-        engine.clipLevel = INT32_MAX / engine.outputGain;
-        std::string problem = !nodes[0] || !nodes[1] || !nodes[2] || !nodes[3] || (echo && !nodes[4]) ? "a constructor failed" : "";
-        auto sendVoice = [&](const NodeTag *tags) {
-            for (ProcessingNode *node = track.voiceChain.head; node; node = node->next)
-                node->setParameters(tags);
-            for (reference::Node *node : theirVoice)
-                node->setParameters(tags);
-        };
-        for (uint32_t op = 0, operations = 2 + rng.below(12); op < operations && problem.empty(); ++op) {
-            const uint32_t r = op == 0 ? 0 : rng.below(100);
-            if (r < 15) {
-                const NodeTag tags[] = {{TAG_BACKWARDS, rng.chance(30) ? 1u : 0u}, {TAG_POSITION, randomPosition(rng, length)}, {TAG_END, 0}};
-                log << "restart " << tags[0].value << " " << int32_t(tags[1].value) << "; ";
-                track.voiceChain.last()->reset();
-                panDelay.reset();
-                sendVoice(tags);
-                track.sounding = theirSounding = 1;
-            } else if (r < 45) {
-                const NodeTag tags[] = {{TAG_RESAMPLE_STEP, rng.chance(70) ? uint32_t(rng.range(0x800, 0x60000)) : randomStep(rng)},
-                                        {TAG_PANNING, uint32_t(int32_t(rng.range(-128, 128)))}, {TAG_END, 0}};
-                sendVoice(tags);
-                track.leftGain = randomGain(rng);
-                track.rightGain = randomGain(rng);
-                log << "step " << tags[0].value << " panning " << int32_t(tags[1].value) << " gains " << track.leftGain << " " << track.rightGain << "; ";
-            } else if (r < 55) {
-                const std::vector<NodeTag> tags = randomEchoTags(rng, log);
-                for (ProcessingNode *node = track.outputChain.head; node; node = node->next)
-                    node->setParameters(tags.data());
-                echoNode.setParameters(tags.data());
-            } else {
-                const uint32_t n = affordable(pullSize(rng), resampler.step);
-                log << "mix " << n << "; ";
-                const bool pulled = track.sounding != 0;
-                clearMix(&engine, n);
-                std::fill(mixB.begin(), mixB.begin() + 2 * n, 0);
-                mixTrack(&engine, track, mixA.data(), n);
-                reference::mixTrack(mixB.data(), scratchB.data(), theirLast, theirSounding, track.leftGain, track.rightGain, n);
-                outA.assign(2 * size_t(n), 0x5555);
-                outB.assign(2 * size_t(n), 0x2AAA);
-                convertOutput(&engine, n, outA.data());
-                reference::convertOutput(mixB.data(), n, engine.outputGain, engine.clipLevel, outB.data());
-                if (pulled)
-                    problem = differ("track frames", firstValues(scratchA, n), firstValues(scratchB, n));
-                problem += differ("sounding", track.sounding, theirSounding) + differ("accumulator", firstValues(mixA, n), firstValues(mixB, n)) +
-                           differ("output", outA, outB);
-            }
-        }
-        freeChain(track.outputChain);
-        freeChain(track.voiceChain);
         return problem;
     });
 }

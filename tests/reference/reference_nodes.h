@@ -1,11 +1,8 @@
-// Literal references of the node kinds and of the mixing arithmetic, written
-// frame by frame in the simplest form, against which the optimised nodes are
-// compared. Every value is computed in int64 and brought back to 32 or 16
+// Literal references of the sample source and the echo, written frame by
+// frame in the simplest form, against which the optimised nodes are compared. Every value is computed in int64 and brought back to 32 or 16
 // bits by wrap32/keep16, so nothing relies on the compiler's overflow.
 // Beyond the plain rules they make the choices production makes: a loop
-// event whose count is used up is ignored; steps above 1008.0 are stored as
-// 1008.0; pannings beyond -128..128 count as the nearest end; echo values
-// above 255 count as 255.
+// event whose count is used up is ignored; echo values above 255 count as 255.
 #pragma once
 
 #include "graph/node.h"
@@ -122,97 +119,6 @@ public:
     LoopEvent A, B;
 };
 
-// Reads through a 1024-frame buffer refilled 1016 frames at a time (8 frames
-// of silence before the first), sliding by 1008 frames past 1008.0.
-class Resampler : public Node {
-public:
-    uint32_t pull(int16_t *out, uint32_t frames) override
-    {
-        uint32_t result = 1;
-        for (uint32_t k = 0; k < frames; ++k) {
-            if (refill) {
-                std::fill(buffer, buffer + 8, int16_t(0));
-                result = pullInput(&buffer[8], 1016, 1);
-                refill = false;
-                position = 0;
-            }
-            if (position >= 1008u << 16) {
-                std::copy(buffer + 1008, buffer + 1024, buffer);
-                result = pullInput(&buffer[16], 1008, 1);
-                position -= 1008u << 16;
-            }
-            const int64_t s0 = buffer[8 + (position >> 16)], s1 = buffer[9 + (position >> 16)];
-            out[k] = keep16(s0 + shiftRight(wrap32((s1 - s0) * (position & 0xFFFF)), 16));
-            position += step;
-        }
-        return result;
-    }
-    void setParameters(const dbm::NodeTag *tags) override
-    {
-        for (; tags->id != dbm::TAG_END; ++tags)
-            if (tags->id == dbm::TAG_RESAMPLE_STEP)
-                step = tags->value > 1008u << 16 ? 1008u << 16 : tags->value;
-    }
-    void reset() override
-    {
-        if (input)
-            input->reset();
-        refill = true;
-    }
-
-    int16_t buffer[1024] = {};
-    uint32_t position = 0, step = 0x10000;
-    bool refill = true;
-};
-
-// Mono in, stereo out: each side reads the window `delay` frames back.
-class PanDelay : public Node {
-public:
-    explicit PanDelay(const int16_t *delayTable) : table(delayTable) {}
-    uint32_t pull(int16_t *out, uint32_t frames) override
-    {
-        uint32_t result = 1;
-        for (; frames > 0; out += 2 * std::min(frames, 1024u), frames -= std::min(frames, 1024u)) {
-            const uint32_t m = std::min(frames, 1024u);
-            result = pullInput(&window[64], m, 1);
-            for (uint32_t i = 0; i < m; ++i) {
-                out[2 * i] = window[64 + i - leftDelay];
-                out[2 * i + 1] = window[64 + i - rightDelay];
-            }
-            std::copy(window + m, window + m + 64, window);
-        }
-        return result;
-    }
-    void setParameters(const dbm::NodeTag *tags) override
-    {
-        for (; tags->id != dbm::TAG_END; ++tags) {
-            if (tags->id != dbm::TAG_PANNING)
-                continue;
-            const int32_t v = std::max(-128, std::min(128, int32_t(tags->value)));
-            leftDelay = v > 0 ? table[v - 1] : 0;
-            rightDelay = v < 0 ? table[-v - 1] : 0;
-        }
-    }
-    void reset() override
-    {
-        if (input)
-            input->reset();
-        std::fill(window, window + 64, int16_t(0));
-    }
-
-    int16_t window[1088] = {};
-    int32_t leftDelay = 0, rightDelay = 0;
-    const int16_t *table;
-};
-
-class TrackOutput : public Node {
-public:
-    explicit TrackOutput(Node *voiceLast) : voice(voiceLast) {}
-    uint32_t pull(int16_t *out, uint32_t frames) override { return voice->pull(out, frames); }
-    void reset() override { voice->reset(); }
-    Node *voice;
-};
-
 // The echo at 8000, 44100 or 192000 Hz: a line of about half a second
 // (worked out by hand for these rates), a delay of v units of 2 ms rounded to
 // the nearest frame, shares f (feedback), m (mix), c (cross-feed) of 256.
@@ -272,25 +178,5 @@ public:
     std::vector<int16_t> buffer;
     int64_t wet = 0, dry = 0, lineWeight[4] = {};
 };
-
-// One track into the accumulator: pulled while sounding, each side scaled by its 2.14 gain.
-inline void mixTrack(int32_t *mix, int16_t *scratch, Node *last, uint32_t &sounding, int16_t leftGain,
-                     int16_t rightGain, uint32_t n)
-{
-    if (sounding == 0 || last == nullptr)
-        return;
-    sounding = last->pull(scratch, n);
-    for (uint32_t i = 0; i < 2 * n; ++i)
-        mix[i] = wrap32(mix[i] + shiftRight(wrap32(int64_t(i % 2 ? rightGain : leftGain) * scratch[i]), 14));
-}
-
-// Accumulator to 16-bit output: +-32767 beyond +-clipLevel, else scaled.
-inline void convertOutput(const int32_t *mix, uint32_t n, int32_t gain, int32_t clipLevel, int16_t *out)
-{
-    for (uint32_t i = 0; i < 2 * n; ++i)
-        out[i] = mix[i] > clipLevel               ? 32767
-                 : mix[i] < -int64_t(clipLevel) ? -32767
-                                                  : keep16(shiftRight(wrap32(int64_t(mix[i]) * gain), 16));
-}
 
 } // namespace reference
