@@ -234,16 +234,10 @@ TEST_F(Reader, FilesByTheRules)
         {"revision 0xFF is 15 * 10 + 15", 0, file([](auto &d) { d.revision = 0xFF; }), "r165 "},
         {"the smallest file: no name, an empty sample without data", 0, file([](auto &d) {
              d = ModuleSpec{};
-             d.tracks = 2;
-             d.songs = {{"", {0}}};
-             d.instruments = {{"", 1, 64, 44100}};
-             d.patterns = {testsupport::pattern(1, 2)};
-             d.samples = {{}};
+             d.tracks = 2, d.songs = {{"", {0}}}, d.instruments = {{"", 1, 64, 44100}}, d.patterns = {testsupport::pattern(1, 2)}, d.samples = {{}};
          }), "v3 r0 '-' | inst '' sample 0 vol 64 rate 44100 loop 0+0 pan 0 flags 0 type 1 env -,- | song '' orders 0 | rows 1 | length 0 -"},
-        {"NAME and unknown chunks may come before INFO", 0, chunkEdit([](auto &c) {
-             c.insert(c.begin(), Chunk{"XTRA", Bytes(1000, 0xAB)});
-             c.insert(c.begin(), Chunk{"name", Bytes(3, 1)});
-         }), "'Minimal'"},
+        {"NAME and unknown chunks may come before INFO", 0,
+         chunkEdit([](auto &c) { c.insert(c.begin(), {Chunk{"name", Bytes(3, 1)}, Chunk{"XTRA", Bytes(1000, 0xAB)}}); }), "'Minimal'"},
         {"a 60-byte NAME keeps 44 bytes", 0, chunkEdit([](auto &c) { body(c, "NAME").assign(60, 'n'); }), "'" + std::string(44, 'n') + "'"},
         {"a chunk met again replaces the first", 0, chunkEdit([](auto &c) {
              ModuleSpec d = modwriter::minimalModule();
@@ -256,12 +250,10 @@ TEST_F(Reader, FilesByTheRules)
                  c.push_back(chunk);
          }), "'Second' | inst 'Instrument' sample 0 vol 33 rate 8363 loop 0+32 pan 0 flags 1 type 1 env -,- | song 'Again' orders 0 | "
              "rows 7 [0,0] 0,4,1,0,0,0,0,0 | length 40 data 5 5 5 5 5 5 5"},
-        {"8-bit data cut by the end of the file is zero, not the last block's", 0, cut(file([](auto &d) {
-             d.samples[0] = {8, std::vector<int32_t>(8192 + 4, 0x11)};
-         }), 2), "length 8196 data 4352 4352 4352 4352 4352 0 0"},
-        {"16-bit data cut by the end of the file is silent", 0, cut(file([](auto &d) {
-             d.samples[0] = {16, std::vector<int32_t>(20000, 0x1234)};
-         }), 4), "length 20000 data 4660 4660 4660 4660 4660 0 0"},
+        {"8-bit data cut by the end of the file is zero, not the last block's", 0,
+         cut(file([](auto &d) { d.samples[0] = {8, std::vector<int32_t>(8192 + 4, 0x11)}; }), 2), "length 8196 data 4352 4352 4352 4352 4352 0 0"},
+        {"16-bit data cut by the end of the file is silent", 0,
+         cut(file([](auto &d) { d.samples[0] = {16, std::vector<int32_t>(20000, 0x1234)}; }), 4), "length 20000 data 4660 4660 4660 4660 4660 0 0"},
         {"names fill their whole field", 0, file([](auto &d) {
              d.name = std::string(44, 'm');
              d.instruments[0].name = std::string(30, 'i');
@@ -277,25 +269,17 @@ TEST_F(Reader, FilesByTheRules)
         {"an empty sample has no loop", 0, file([](auto &d) { d.samples[0].frames.clear(); }), "loop 0+0 pan 0 flags 0 "},
         {"base rate 2000", 0, file([](auto &d) { d.instruments[0].baseRate = 2000; }), "rate 2000 "},
         {"base rate 192000", 0, file([](auto &d) { d.instruments[0].baseRate = 192000; }), "rate 192000 "},
-        {"orders in host order", 0, file([](auto &d) {
-             d.patterns.resize(2, d.patterns[0]);
-             d.songs[0].orders = {1, 0, 1};
-         }), "orders 1 0 1 |"},
+        {"orders in host order", 0, file([](auto &d) { d.patterns.resize(2, d.patterns[0]), d.songs[0].orders = {1, 0, 1}; }), "orders 1 0 1 |"},
         {"a later song may have no orders and gets no list", 0, file([](auto &d) { d.songs.push_back({"Empty", {}}); }),
          "song 'Empty' orders - |"},
         {"without DSPE no echo and the default settings", 0, file({}), "echo 0 0 0 0 64,128,128,255"},
-        {"DSPE: a zero byte turns echo on, settings keep their low byte", 0, file([](auto &d) {
-             d.dspe = true;
-             d.echoTrackBytes = {0, 1, 1, 1};
-             d.echoDelay = 0x1234;
-             d.echoFeedback = 7;
-             d.echoMix = 0xFF00;
-             d.echoCross = 0x0180;
-         }), "echo 1 0 0 0 52,7,0,128"},
-        {"two DSPE chunks add their echo tracks", 0, file([](auto &d) {
-             d.dspe = true;
-             d.echoTrackBytes = {0, 1, 1, 1};
-         }, [](auto &c) { c.push_back(c.back()); c.back().body[3] = 0; c.back().body[2] = 1; }), "echo 1 1 0 0 "},
+        {"DSPE: a zero byte turns echo on, settings keep their low byte", 0,
+         file([](auto &d) { d.dspe = true, d.echoTrackBytes = {0, 1, 1, 1}, d.echoDelay = 0x1234, d.echoFeedback = 7, d.echoMix = 0xFF00, d.echoCross = 0x0180; }),
+         "echo 1 0 0 0 52,7,0,128"},
+        {"two DSPE chunks add their echo tracks", 0, file([](auto &d) { d.dspe = true, d.echoTrackBytes = {0, 1, 1, 1}; }, [](auto &c) {
+             c.push_back(c.back());
+             c.back().body[2] = 1, c.back().body[3] = 0;
+         }), "echo 1 1 0 0 "},
         {"a last point above 31 means 31", 0, file([](auto &d) { envelopes(d, {ramp(1, 40)}); }), "venv 1 last 31 loop --- sustain -,- 0:0 10:1 "},
         {"points after the last stay zero; no loop or sustain unless flagged", 0, file([](auto &d) { envelopes(d, {ramp(1, 3, 1, 1, 2)}); }),
          "venv 1 last 3 loop --- sustain -,- 0:0 10:1 20:2 30:3 0:0"},
