@@ -1,9 +1,14 @@
 // The rules of notes, instruments, key-offs and effects as per-tick traces of
-// track 0 at speed 6: one row per rule, the values worked out from the rule.
+// track 0 at speed 6, and what the tick pushes to the voices and the mix
+// (resampling steps and gains): one row per rule, the values worked out from the rule.
 #include "engine/chains.h"
+#include "engine/parameters.h"
 #include "engine/rows.h"
-#include "graph/echo.h"
 #include "engine_support.h"
+#include "graph/pan_delay.h"
+#include "graph/resampler.h"
+
+#include <algorithm>
 
 using namespace dbm;
 using namespace enginetest;
@@ -16,7 +21,6 @@ int pitch(Player &p) { return p.track(0).pitch; }
 int volume(Player &p) { return p.track(0).volume; }
 int panning(Player &p) { return p.track(0).panning; }
 int sounding(Player &p) { return int(p.track(0).sounding); }
-int instrument(Player &p) { return p.track(0).currentInstrument; }
 int globalVolume(Player &p) { return p.engine->globalVolume; }
 int orderAndRow(Player &p) { return 1000 * p.engine->orderPosition + p.engine->currentRow; }
 int target(Player &p) { return p.track(0).portamentoTarget; }
@@ -58,7 +62,6 @@ void volumeEnvelope(ModuleSpec &desc, uint8_t sustainA, uint8_t loopEnd, uint8_t
     desc.volumeEnvelopes.push_back({1, flags, 3, uint8_t(sustainA & 3), 0, uint8_t(loopEnd & 3), uint8_t(sustainB & 3),
                                     {{0, 64}, {4, 48}, {8, 32}, {12, 16}}});
 }
-void sustainOnOne(ModuleSpec &desc) { volumeEnvelope(desc, 1, 0xFF, 0xFF); }
 void allMarkersOnOne(ModuleSpec &desc) { volumeEnvelope(desc, 1, 1, 1); }
 void markersOnOneTwoThree(ModuleSpec &desc) { volumeEnvelope(desc, 1, 3, 2); }
 
@@ -81,12 +84,7 @@ void echoes(ModuleSpec &desc)
     desc.echoTrackBytes = {0, 0, 1, 1};
 }
 
-// The echo at the end of the track's output chain, or null.
-EchoNode *echoOf(TrackState &track)
-{
-    ProcessingNode *last = track.outputChain.last();
-    return last && last->kind == NODE_ECHO ? static_cast<EchoNode *>(last) : nullptr;
-}
+ResamplerNode &resampler(Player &p) { return *static_cast<ResamplerNode *>(p.track(0).voiceChain.head->next); }
 
 } // namespace
 
@@ -103,10 +101,8 @@ TEST_F(EngineTest, EffectsTickByTick)
          {7351, 7351, 7351, 7352}},
         {"a speed change at its row start rescales the held volume", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, effects(15, 4)}}, volume,
          {40 * 6, 40 * 4}, 0, S},
-        {"... and pitch", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, effects(15, 4)}}, pitch, {pitchOf(4, 0), 384 * 4}, 0, S},
         {"volume slide 0 repeats the last parameter 0x20", {{0, 0, note(4, 0, 1, 12, 10, 10, 0x20)}, {1, 0, effects(10, 0)}},
          volume, {20 * S, 22 * S, 24 * S, 26 * S}, S - 1},
-        {"volume slide from 60 up 4 per tick stops at 64", {{0, 0, note(4, 0, 1, 12, 60, 10, 0x40)}}, volume, {360, 384, 384}},
         {"portamento step 40 toward a target 10 away lands on it (speed 1)",
          {{0, 0, note(4, 0, 1, 15, 1)}, {1, 0, effects(14, 0x2A)}, {2, 0, note(4, 0, 0, 3, 40)}, {3, 0, effects(3, 0)}}, pitch,
          {384, 374, 374, 384, 384}},
@@ -136,7 +132,6 @@ TEST_F(EngineTest, EffectsTickByTick)
          0, S},
         {"pattern break 13 goes to a decimal row of the next pattern", {{5, 0, effects(13, 0x32)}}, orderAndRow, {6, 1033}, 5 * S, S,
          twoPatterns},
-        {"pattern break with a digit above 9 goes to row 0", {{5, 0, effects(13, 0x1A)}}, orderAndRow, {6, 1001}, 5 * S, S, twoPatterns},
         {"pattern loop 0x62 plays its section 3 times", {{1, 0, effects(14, 0x60)}, {2, 0, effects(14, 0x62)}}, orderAndRow,
          {1, 2, 3, 2, 3, 2, 3, 4}, 0, S},
         {"a loop start while a loop runs leaves the loop where it is",
@@ -146,10 +141,8 @@ TEST_F(EngineTest, EffectsTickByTick)
         {"they add in either order", {{0, 0, note(4, 0, 1, 14, 0x72, 9, 0x10)}}, source, {4096 + 131072}, 0, 1, longSample},
         {"the arpeggio phase cycles 0, 1, 2 and restarts at each row start (speed 4)", {{0, 0, note(4, 0, 1, 15, 4)}},
          [](Player &p) { return int(p.engine->arpeggioPhase); }, {1, 2, 0, 1, 1}},
-        {"arpeggio 0x37 adds 3 semitones in phase 1", {{0, 0, note(4, 0, 1, 0, 0x37)}},
+        {"arpeggio 0x37 adds x = 3 semitones in phase 1", {{0, 0, note(4, 0, 1, 0, 0x37)}},
          [](Player &p) { return int(p.track(0).arpeggioOffsets[1]); }, {3 * 8 * S}},
-        {"arpeggio 0x37 adds 7 semitones in phase 2", {{0, 0, note(4, 0, 1, 0, 0x37)}},
-         [](Player &p) { return int(p.track(0).arpeggioOffsets[2]); }, {7 * 8 * S}},
         {"the vibrato phase steps by its speed from the restart, wrapping at 64; effect 6 goes on with it",
          {{0, 0, note(4, 0, 1, 4, 0xD8)}, {1, 0, effects(6, 0)}}, [](Player &p) { return int(p.track(0).vibratoPhase); },
          {13, 26, 39, 52, 1, 14, 27}},
@@ -165,7 +158,6 @@ TEST_F(EngineTest, EffectsTickByTick)
 TEST_F(EngineTest, NotesInstrumentsAndKeyOffs)
 {
     expectRules({
-        {"a note with an instrument builds its voice on tick 0", {NOTE}, instrument, {1}},
         {"an instrument with octave 0 re-applies the playing instrument's defaults",
          {{0, 0, note(4, 0, 1, 12, 10)}, {1, 0, note(0, 5, 2)}}, volume, {10 * S, 64 * S}, 0, S, secondInstrument},
         {"... without a restart", {{0, 0, note(4, 0, 1, 12, 10)}, {1, 0, note(0, 5, 2)}}, source, {0, 50}, 0, S, secondInstrument},
@@ -177,19 +169,15 @@ TEST_F(EngineTest, NotesInstrumentsAndKeyOffs)
          secondInstrument},
         {"tone portamento keeps the voice going", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 0, 0, 5, 0)}}, source, {0, 50}, 0,
          S, secondInstrument},
-        {"tone portamento keeps the pitch", {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 3, 0)}}, pitch,
-         {pitchOf(4, 0), pitchOf(4, 0)}, 0, S, secondInstrument},
         {"tone portamento re-applies the playing instrument's default volume",
          {{0, 0, note(4, 0, 1, 12, 40)}, {1, 0, note(5, 0, 2, 3, 0)}}, volume, {40 * S, 64 * S}, 0, S, secondInstrument},
         {"with octave 0 the note byte is ignored, even a key-off value",
-         {NOTE, {1, 0, note(0, 15, 0, 12, 20)}, {2, 0, note(0, 5, 0, 12, 30)}}, markers, {2, 2, 2}, 0, S, sustainOnOne},
+         {NOTE, {1, 0, note(0, 15, 0, 12, 20)}, {2, 0, note(0, 5, 0, 12, 30)}}, markers, {7, 7, 7}, 0, S, allMarkersOnOne},
         {"... and no note starts", {NOTE, {1, 0, note(0, 15, 0, 12, 20)}, {2, 0, note(0, 5, 0, 12, 30)}}, source, {0, 50, 50}, 0, S},
         {"a note above the pitch ceiling is stored, then clamped by the next tick's slides", {{0, 0, note(9, 5)}}, pitch,
          {pitchOf(9, 5), 864 * S}},
         {"a default volume above 64 comes into range with the next tick's slides", {NOTE}, volume, {100 * S, 64 * S}, 0, 1, outOfRange},
-        {"a default panning beyond 128 likewise", {NOTE}, panning, {200 * S, 128 * S}, 0, 1, outOfRange},
         {"an instrument beyond the module's leaves the track silent", {{0, 0, note(4, 0, 9)}}, sounding, {0}},
-        {"... without an instrument", {{0, 0, note(4, 0, 9)}}, instrument, {0}},
         {"... but stores the pitch", {{0, 0, note(4, 0, 9)}}, pitch, {pitchOf(4, 0)}},
         {"key-off without a volume envelope silences at once", {NOTE, {1, 0, note(4, 12, 0)}}, sounding, {1, 0}, 0, S},
         {"... and stops the panning envelope", {NOTE, {1, 0, note(4, 12, 0)}},
@@ -223,31 +211,7 @@ TEST_F(EngineTest, EchoSwitch)
         {"0x21 removes this track's track-mode echo", {{1, 2, effects(31, 0x21)}}, echoModes, {1100}, S, 1, echoes},
         {"0x21 leaves a global echo", {{1, 0, effects(31, 0x21)}}, echoModes, {1120}, S, 1, echoes},
         {"0x02 does nothing", {{1, 3, effects(31, 0x02)}}, echoModes, {1120}, S, 1, echoes},
-        {"0x31 does nothing", {{1, 0, effects(31, 0x31)}}, echoModes, {1120}, S, 1, echoes},
     });
-}
-
-// Settings from a track without echo reach every global echo but not a
-// track-mode one; settings on a track with a track-mode echo reach only it.
-// 32 ms is 1411.2 frames at 44100 Hz, the default 128 ms 5644.8; the
-// module's feedback 128 and cross-feed 255 are sent along: 128 x (256 - 255).
-TEST_F(EngineTest, EchoSettings)
-{
-    ModuleSpec desc = songWith({{1, 3, effects(32, 16, 34, 64)}, {2, 2, effects(34, 200)}});
-    echoes(desc);
-    Player player(desc);
-    player.ticks(S + 1);
-    for (unsigned t : {0u, 1u, 2u})
-        ASSERT_NE(echoOf(player.track(t)), nullptr) << t;
-    for (unsigned t : {0u, 1u}) {
-        const EchoNode &echo = *echoOf(player.track(t));
-        EXPECT_EQ(std::vector<int>({echo.delayFrames, echo.wetLevel, echo.directFeedback}), std::vector<int>({1411, 64, 128}));
-        EXPECT_EQ(player.track(t).echoMix, 64u);
-    }
-    EXPECT_EQ(std::vector<int>({echoOf(player.track(2))->delayFrames, echoOf(player.track(2))->wetLevel}), std::vector<int>({5645, 128}));
-    player.ticks(S);
-    EXPECT_EQ(echoOf(player.track(2))->wetLevel, 200);
-    EXPECT_EQ(echoOf(player.track(0))->wetLevel, 64);
 }
 
 // The volume-slide parameter of effects 5, 6 and 10: x up, y down, x speed
@@ -258,4 +222,92 @@ TEST(VolumeSlideParameter, UpDownAndFineForms)
                             {0x4F, 4}, {0xF3, -3},     {0xFE, -14},     {0xFF, 15},    {0x34, 0}};
     for (const auto &c : cases)
         EXPECT_EQ(volumeSlideChange(uint8_t(c[0]), S), c[1]) << std::hex << c[0];
+}
+
+// The step is 2^(pitch / 96 octaves) x base rate / output rate in 16.16,
+// with the pitch in eighths of a semitone x speed, vibrato (depth x sine /
+// 256) and the arpeggio offset of the phase added.
+TEST_F(EngineTest, PitchSteps)
+{
+    struct Case {
+        const char *rule;
+        int32_t speed;
+        uint32_t baseRate;
+        int32_t pitch;
+        uint32_t step;
+        int16_t vibratoDepth = 0, vibratoPhase = 0, arpeggio = 0; // the offset of phase 1
+    };
+    const Case cases[] = {
+        {"the reference pitch plays at the base rate", 6, 44100, 384 * 6, 0x10000},
+        {"one octave up doubles the step", 6, 44100, 480 * 6, 0x20000},
+        {"the remainder of the speed is a fine step: 2^(1/576) x 65536, rounded", 6, 44100, 384 * 6 + 1, 65615},
+        {"half the base rate halves the step", 6, 22050, 384 * 6, 0x8000},
+        {"a pitch below the lowest octave holds the voice", 6, 44100, 96 * 6 - 1, 0},
+        {"the lowest octave plays an eighth of the base rate", 6, 44100, 96 * 6, 8192},
+        {"nineteen octaves up is 2^35, of which the low 32 bits are kept", 1, 44100, 96 + 19 * 96, 0},
+        {"twenty octaves up saturates instead of shifting negatively", 1, 44100, 96 + 20 * 96, UINT32_MAX},
+        {"speed 0 is read as speed 1", 0, 44100, 384, 0x10000},
+        {"speed 40 is read as speed 31", 40, 44100, 384 * 31, 0x10000},
+        {"vibrato at the sine's peak (phase 16) adds the depth: 15 eighths up, 2^(15/96)", 6, 44100, 384 * 6, 73032, 15 * 6, 16},
+        {"vibrato at the trough (phase 48) takes it off: half of 2^(81/96)", 6, 44100, 384 * 6, 58809, 15 * 6, 48},
+        {"the arpeggio offset of the phase is added: an octave above the lowest, 15 eighths up", 6, 44100, 96 * 6, 73032 >> 2,
+         15 * 6, 16, 96 * 6},
+    };
+    for (const Case &c : cases) {
+        ModuleSpec desc = songWith({{0, 0, note(4, 0)}});
+        desc.instruments[0].baseRate = c.baseRate;
+        Player player(desc);
+        player.tick();
+        player.engine->speed = c.speed;
+        player.track(0).pitch = c.pitch;
+        player.track(0).vibratoDepth = c.vibratoDepth;
+        player.track(0).vibratoPhase = uint16_t(c.vibratoPhase);
+        player.track(0).arpeggioOffsets[1] = c.arpeggio;
+        player.engine->arpeggioPhase = 1;
+        pushTrackParameters(player.engine);
+        EXPECT_EQ(resampler(player).step, std::min(c.step, MAX_RESAMPLE_STEP)) << c.rule; // the resampler's limit
+    }
+}
+
+// Gains: volume x volume envelope x global volume, the panning law lowering
+// only the far side, volume and panning brought into range first. The pan
+// delay follows the track's own panning without the envelope.
+TEST_F(EngineTest, TrackGains)
+{
+    struct Case {
+        const char *rule;
+        int32_t volume, panning; // unscaled
+        int16_t volumeEnvelope, panningEnvelope, globalVolume, left, right;
+    };
+    const Case cases[] = {
+        {"centre", 64, 0, 16384, 0, 64, 16384, 16384},
+        {"full right", 64, 128, 16384, 0, 64, 0, 16384},
+        {"half right", 64, 64, 16384, 0, 64, 8192, 16384},
+        {"half left", 64, -64, 16384, 0, 64, 16384, 8192},
+        {"global volume halves", 64, 0, 16384, 0, 32, 8192, 8192},
+        {"envelope fully left", 64, 0, 16384, -16384, 64, 16384, 0},
+        {"no room left to move", 64, 128, 16384, -16384, 64, 0, 16384},
+        {"half the room right", 64, 64, 16384, 8192, 64, 4096, 16384},
+        {"the volume envelope scales both sides", 64, 0, 4096, 0, 64, 4096, 4096},
+        {"a silent track", 0, 0, 16384, 0, 64, 0, 0},
+        {"unchecked volume and panning far right", 300, 1000, 16384, 0, 64, 0, 16384},
+        {"unchecked volume and panning far left", 300, -1000, 16384, 0, 64, 16384, 0},
+    };
+    Player player(songWith({{0, 0, note(4, 0)}}));
+    player.tick();
+    TrackState &track = player.track(0);
+    for (const Case &c : cases) {
+        track.volume = c.volume * S;
+        track.panning = c.panning * S;
+        track.volumeEnvelopeValue = c.volumeEnvelope;
+        track.panningEnvelopeValue = c.panningEnvelope;
+        player.engine->globalVolume = c.globalVolume;
+        pushTrackParameters(player.engine);
+        EXPECT_EQ(std::vector<int>({track.leftGain, track.rightGain}), std::vector<int>({c.left, c.right})) << c.rule;
+    }
+    track.panning = -40 * S;
+    track.panningEnvelopeValue = 16384;
+    pushTrackParameters(player.engine);
+    const auto &delay = *static_cast<PanDelayNode *>(track.voiceChain.last());
+    EXPECT_EQ(std::vector<int>({delay.leftDelay, delay.rightDelay}), std::vector<int>({0, 1})); // 40^2 x 14 / 128^2
 }

@@ -4,8 +4,6 @@
 #include "graph/echo.h"
 #include "graph/envelopes.h"
 #include "graph/nodes.h"
-#include "graph/pan_delay.h"
-#include "graph/resampler.h"
 #include "graph/sample_source.h"
 #include "tests/support/host.h"
 
@@ -74,7 +72,6 @@ TEST_F(NodeTest, SampleSourceCourses)
         uint32_t result;
     };
     const Case cases[] = {
-        {"backwards from offset 0 starts at the last frame", LOOP_NONE, 1, 0, -1, -1, {8, 7, 6, 5, 4, 3, 2, 1, 0, 0}, 0},
         {"started backwards above a forward loop it loops downwards", LOOP_FORWARD, 1, 1, -1, -1, {7, 6, 5, 4, 3, 5, 4, 3, 5, 4, 3, 5}, 1},
         {"started backwards below the loop it ends at frame 0", LOOP_FORWARD, 1, 7, -1, -1, {1, 0, 0, 0}, 0},
         {"an offset beyond the loop end plays to the sample's end", LOOP_FORWARD, 0, 6, -1, -1, {7, 8, 0, 0}, 0},
@@ -156,29 +153,6 @@ TEST_F(NodeTest, ResamplerSteps)
     }
 }
 
-// Each side reads its delay back in the history; pannings beyond the range
-// count as the nearest end and table delays beyond the history as 64.
-TEST_F(NodeTest, PanDelayLags)
-{
-    int16_t table[128] = {};
-    table[127] = 14;
-    table[39] = 1;
-    table[4] = 300;
-    Frames input = ramp(100);
-    for (auto [panning, left, right] : {std::array<int32_t, 3>{0, 0, 0}, {128, 14, 0}, {-40, 0, 1}, {1000, 14, 0},
-                                        {INT32_MIN, 0, 14}, {5, 64, 0}}) {
-        Chain chain;
-        chain.samples(input);
-        ProcessingNode *node = chain.add(createPanDelay(table));
-        tag(node, TAG_PANNING, uint32_t(panning));
-        const Frames out = pull(node, 80, 2);
-        for (int i = 0; i < 80; ++i) {
-            EXPECT_EQ(out[2 * i], i >= left ? i - left + 1 : 0) << "panning " << panning << " frame " << i;
-            EXPECT_EQ(out[2 * i + 1], i >= right ? i - right + 1 : 0) << "panning " << panning << " frame " << i;
-        }
-    }
-}
-
 // At 44100 Hz the line holds 22738 frames. With the defaults (delay 5645
 // frames, feedback 128, mix 128, cross-feed 255) an impulse of 20000 on the
 // right at frame 0 and on the left at frame 14 (a pan delay of 14 frames)
@@ -213,7 +187,6 @@ TEST_F(NodeTest, CreationRefusals)
     EXPECT_EQ(createSampleSource(sample.data(), 2, 0, 8, LOOP_FORWARD), nullptr);
     EXPECT_EQ(createSampleSource(sample.data(), 0, 0, -1, LOOP_NONE), nullptr);
     EXPECT_EQ(createSampleSource(nullptr, 0, 0, 8, LOOP_NONE), nullptr);
-    EXPECT_EQ(createPanDelay(nullptr), nullptr);
     EXPECT_EQ(createEcho(7999, ECHO_GLOBAL), nullptr);
     EXPECT_EQ(createEcho(192001, ECHO_GLOBAL), nullptr);
 }

@@ -23,7 +23,7 @@ inline int64_t shiftRight(int64_t v, int bits)
     return v >= 0 ? v / d : -((-v + d - 1) / d);
 }
 
-// A node pulls from `input` (null: silence, result 1).
+// A node; the echo pulls from `input`.
 class Node {
 public:
     virtual ~Node() = default;
@@ -31,15 +31,6 @@ public:
     virtual void setParameters(const dbm::NodeTag *) {}
     virtual void reset() {}
     Node *input = nullptr;
-
-protected:
-    uint32_t pullInput(int16_t *out, uint32_t frames, uint32_t channels)
-    {
-        if (input)
-            return input->pull(out, frames);
-        std::fill(out, out + frames * channels, int16_t(0));
-        return 1;
-    }
 };
 
 enum : uint32_t { FORWARD = 1, BACKWARD = 2 };
@@ -142,7 +133,7 @@ public:
     uint32_t pull(int16_t *out, uint32_t frames) override
     {
         for (uint32_t k = 0; k < frames; k += 16)
-            pullInput(out + 2 * k, std::min(frames - k, 16u), 2);
+            input->pull(out + 2 * k, std::min(frames - k, 16u));
         for (uint32_t k = 0; k < frames; ++k) {
             int16_t *x = out + 2 * k, *line = &buffer[2 * size_t(writeIndex)];
             const int32_t r = writeIndex >= delayFrames ? writeIndex - delayFrames : writeIndex - delayFrames + bufferFrames;
