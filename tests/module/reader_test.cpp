@@ -314,6 +314,7 @@ TEST_F(Reader, FilesByTheRules)
         {"track byte 4 of 4 tracks", 0, packed(1, {0x04, 0x02, 0x09}), "rows 1 [0,3] 0,0,9,0,0,0,0,0 |"},
         {"bytes after the last row are not looked at", 0, packed(2, {0x00, 0x01, 0x02, 0x08, 0x00, 0x00, 0x00, 0xFF, 0x7F}),
          "rows 2 [1,0] 0,0,8,0,0,0,0,0 |"},
+        {"a cell after the last row is not stored (past the pattern's end)", 0, packed(1, {0x00, 0x01, 0x02, 0x09}), "rows 1 |"},
         {"a stream ending inside an entry keeps what it reached", 0, packed(1, {0x01, 0x3F, 0x31, 0x02}), "rows 1 [0,0] 1,3,2,0,0,0,0,0 |"},
         {"written cells come back in place", 0, file([](auto &d) {
              d.tracks = 6;
