@@ -4,6 +4,8 @@
 #include "engine/duration.h"
 #include "engine_support.h"
 
+#include <array>
+
 using namespace dbm;
 using namespace enginetest;
 
@@ -132,6 +134,18 @@ TEST_F(EngineTest, OutputConversionAtTheClipLevel)
         int16_t out[2];
         convertOutput(player.engine, 1, out);
         EXPECT_EQ(out[0], c[3]) << c[2] << " at gain " << c[0] << ", clip " << c[1];
+    }
+}
+
+// Output gain 2^(level / 6) / tracks in 16.16, truncated (streams use level
+// 16), and the clip level INT32_MAX / gain; absurd levels neither overflow nor
+// divide by zero. 2^(3/6) x 65536 is 92681.9.
+TEST_F(EngineTest, OutputLevels)
+{
+    for (auto c : {std::array<int, 4>{4, 16, 104032, 20642}, {4, -1, 14596, 147128}, {2, 3, 46341, 46340}, {4, 32767, 0, INT32_MAX}}) {
+        Player player(songWith({}, uint16_t(c[0])));
+        EXPECT_EQ(setOutputLevel(player.engine, int16_t(c[1])), c[2]) << c[0] << " tracks, level " << c[1];
+        EXPECT_EQ(player.engine->clipLevel, c[3]) << c[0] << " tracks, level " << c[1];
     }
 }
 
