@@ -78,6 +78,8 @@ TEST_F(HostServices, ServeThePluginAtTheirPlaces)
 {
     Word *record = kvhost::serviceRecord(10);
     EXPECT_EQ(int32_t(kvhost::serviceRecord(-3)[0]), -3);
+    for (int word : {2, 3, 4, 15})
+        ASSERT_NE(record[word], 0u) << "word " << word;
     const auto slot = [&](int word, int n) { return reinterpret_cast<dbm::HostFunction *>(record[word])[n]; };
     const auto allocate = reinterpret_cast<dbm::HostAllocate>(slot(2, 1));
     EXPECT_EQ(allocate(65536, 65536), nullptr); // more than 32 bits of bytes: refused, not truncated
