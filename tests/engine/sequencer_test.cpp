@@ -139,10 +139,10 @@ TEST_F(EngineTest, OutputConversionAtTheClipLevel)
 
 // Output gain 2^(level / 6) / tracks in 16.16, truncated (streams use level
 // 16), and the clip level INT32_MAX / gain; absurd levels neither overflow nor
-// divide by zero. 2^(3/6) x 65536 is 92681.9.
+// divide by zero. 2^(9/6) / 2 x 65536 is 92681.9.
 TEST_F(EngineTest, OutputLevels)
 {
-    for (auto c : {std::array<int, 4>{4, 16, 104032, 20642}, {4, -1, 14596, 147128}, {2, 3, 46341, 46340}, {4, 32767, 0, INT32_MAX}}) {
+    for (auto c : {std::array<int, 4>{4, 16, 104032, 20642}, {4, -1, 14596, 147128}, {2, 9, 92682, 23170}, {4, 32767, 0, INT32_MAX}}) {
         Player player(songWith({}, uint16_t(c[0])));
         EXPECT_EQ(setOutputLevel(player.engine, int16_t(c[1])), c[2]) << c[0] << " tracks, level " << c[1];
         EXPECT_EQ(player.engine->clipLevel, c[3]) << c[0] << " tracks, level " << c[1];
