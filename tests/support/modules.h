@@ -71,7 +71,7 @@ inline std::vector<int32_t> squareWave(unsigned frames, int32_t high)
 // Every chunk kind, every sample width, every loop mode, both envelope kinds
 // (sustain, loop, second sustain), echo from the DSPE flags and from every
 // echo command, many effects and key-off, voices rebuilt on many rows; two
-// songs ({0, 1, 0} and {1}) on two patterns. About 2.5 seconds.
+// songs ({0, 1, 0} and {1}) on two patterns.
 inline ModuleSpec busyModule()
 {
     ModuleSpec d;
