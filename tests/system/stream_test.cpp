@@ -28,10 +28,10 @@ protected:
 };
 
 // A module opens as a four-hour 44100 Hz stereo 16-bit stream at level 16
-// (gain 16 * 65536 / sqrt(4 tracks) * 0.79); 100000 frames asked are all
-// written, as the engine renders them in pieces of at most 44100; the song's
-// stop does not end the stream; near the announced end only the frames up to
-// it are written, and then every call is done.
+// (a gain of 2^(16/6) / 4 tracks = 1.5874, 104032 in 16.16); 100000 frames
+// asked are all written, as the engine renders them in pieces of at most
+// 44100; the song's stop does not end the stream; near the announced end
+// only the frames up to it are written, and then every call is done.
 TEST_F(Stream, FormatAndDelivery)
 {
     StreamHandle stream = open();
