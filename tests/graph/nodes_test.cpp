@@ -1,6 +1,7 @@
-// The node kinds and envelope stepping by hand-worked values: what the differential tests cannot see because their references
-// make the same choices, the creation contracts, and the large-pull path of
-// the sample source against pulls of one frame.
+// The node kinds and envelope stepping by hand-worked values: what the
+// differential tests cannot see because their references make the same
+// choices, the creation contracts, and the large-pull path of the sample
+// source against pulls of one frame.
 #include "graph/echo.h"
 #include "graph/envelopes.h"
 #include "graph/nodes.h"

@@ -1,5 +1,6 @@
 // Literal references of the sample source and the echo, written frame by
-// frame in the simplest form, against which the optimised nodes are compared. Every value is computed in int64 and brought back to 32 or 16
+// frame in the simplest form, against which the optimised nodes are
+// compared. Every value is computed in int64 and brought back to 32 or 16
 // bits by wrap32/keep16, so nothing relies on the compiler's overflow.
 // Beyond the plain rules they make the choices production makes: a loop
 // event whose count is used up is ignored; echo values above 255 count as 255.
