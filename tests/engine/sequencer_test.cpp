@@ -1,269 +1,211 @@
-#include "engine/lifecycle.h"
-#include "engine/sequencer.h"
+// The song's course (rows played, jumps, breaks, delays, stops), the render
+// loop around the ticks, the output conversion, the engine's refusals, the
+// pan delay table and the duration scan.
+#include "engine/duration.h"
 #include "engine_support.h"
 
-#include <gtest/gtest.h>
-
-#include <optional>
-#include <vector>
+#include <array>
 
 using namespace dbm;
-using enginetest::TestModule;
+using namespace enginetest;
 
 namespace {
 
-constexpr uint8_t SET_GLOBAL_VOLUME = 16;
-constexpr uint8_t JUMP = 11, BREAK = 13, EXTENDED = 14, SPEED = 15, SET_VOLUME = 12, VOLUME_SLIDE = 10;
-constexpr unsigned MARK_TRACK = 3;
+constexpr uint8_t JUMP = 11, BREAK = 13, EXTENDED = 14, SPEED = 15;
 
-// Every row of the test patterns sets the global volume to its own mark, so
-// the rows a tick processes can be read back.
-int mark(unsigned pattern, unsigned row)
-{
-    return int(10 * pattern + row + 1);
-}
-
-void markAll(TestModule &song, unsigned patterns, unsigned rows)
-{
-    for (unsigned p = 0; p < patterns; ++p)
-        for (unsigned r = 0; r < rows; ++r)
-            song.effect2(p, r, MARK_TRACK, SET_GLOBAL_VOLUME, uint8_t(mark(p, r)));
-}
-
-struct Trace {
-    std::vector<int> rows;  // marks of the rows processed, in order
-    std::vector<int> stops; // ticks (0-based) that reported the stop
-};
-
-Trace run(Engine *engine, int ticks)
-{
-    Trace trace;
-    for (int i = 0; i < ticks; ++i) {
-        engine->globalVolume = 0;
-        if (runTick(engine))
-            trace.stops.push_back(i);
-        if (engine->globalVolume)
-            trace.rows.push_back(engine->globalVolume);
-    }
-    return trace;
-}
-
-class Sequencer : public enginetest::HostTest {
-protected:
-    void TearDown() override
-    {
-        destroyEngine(engine);
-        HostTest::TearDown();
-    }
-    void create(TestModule module)
-    {
-        song.emplace(std::move(module));
-        engine = createEngine(song->module(), 44100, 64);
-        ASSERT_NE(engine, nullptr);
-    }
-    std::optional<TestModule> song; // outlives the engine until TearDown
-    Engine *engine = nullptr;
-};
-
-using V = std::vector<int>;
+// Row r of pattern p sets the global volume to its mark 10 x p + r + 1.
+constexpr int mark(int p, int r) { return 10 * p + r + 1; }
 
 struct Effect {
     unsigned pattern, row, track;
     uint8_t effect, param;
 };
 
-// A song of one order list over patterns of equal length, every row marked.
-struct SongCase {
+// Patterns of `rows` rows, every row marked on track 3, `effects` in column 1.
+ModuleSpec markedSong(std::vector<uint16_t> orders, unsigned patterns, uint16_t rows, std::initializer_list<Effect> list)
+{
+    ModuleSpec desc = songWith();
+    desc.patterns.assign(patterns, pattern(rows, 4));
+    for (unsigned p = 0; p < patterns; ++p)
+        for (unsigned r = 0; r < rows; ++r)
+            cell(desc, r, 3, p) = effects(0, 0, 16, uint8_t(mark(int(p), int(r))));
+    for (const Effect &e : list) {
+        cell(desc, e.row, e.track, e.pattern).effect1 = e.effect;
+        cell(desc, e.row, e.track, e.pattern).param1 = e.param;
+    }
+    desc.songs[0].orders = std::move(orders);
+    return desc;
+}
+
+struct Course {
     const char *rule;
     std::vector<uint16_t> orders;
-    uint16_t patterns, rows;
-    std::vector<Effect> effects; // in the first effect column
+    unsigned patterns;
+    uint16_t rows;
+    std::initializer_list<Effect> effects;
     int ticks;
-    V processed; // the marks of the rows processed, in order
-    V stops;     // the ticks that reported the stop
+    std::vector<int> processed; // the marks of the rows processed, in order
+    std::vector<int> stops;     // the ticks that reported the stop
 };
 
 } // namespace
 
-// At speed 1 every tick starts a row and the arpeggio phase restarts at 0.
-TEST_F(Sequencer, SpeedOneStartsARowEveryTick)
+TEST_F(EngineTest, SongCourse)
 {
-    TestModule m(4, {{0}}, {8});
-    markAll(m, 1, 8);
-    m.effect(0, 0, 0, SPEED, 1);
-    create(m);
-    for (int i = 0; i < 5; ++i) {
-        engine->globalVolume = 0;
-        EXPECT_EQ(runTick(engine), 0u);
-        EXPECT_EQ(engine->globalVolume, mark(0, i));
-        EXPECT_EQ(engine->tick, 0);
-        EXPECT_EQ(engine->arpeggioPhase, 1); // 0 during the tick, advanced after it
-    }
-}
-
-// Stops, row delays, the end of the order list, jumps and breaks play the rows
-// they state, in order, and report the stop at the ticks they state.
-TEST_F(Sequencer, RowsPlayedAndStops)
-{
-    const SongCase cases[] = {
+    const int m00 = mark(0, 0), m01 = mark(0, 1), m02 = mark(0, 2), m03 = mark(0, 3);
+    const Course courses[] = {
+        {"at speed 1 every tick starts a row", {0}, 1, 8, {{0, 0, 0, SPEED, 1}}, 5, {m00, m01, m02, m03, mark(0, 4)}, {}},
         {"a stop command's row plays in full; every later row start reports the stop", {0}, 1, 8,
-         {{0, 1, 0, SPEED, 0}}, 30, {mark(0, 0), mark(0, 1)}, {12, 18, 24}},
-        {"a row delay on the stop's row replaces the stop: the song goes on", {0}, 1, 8,
-         {{0, 1, 0, SPEED, 0}, {0, 1, 1, EXTENDED, 0xE1}}, 24, {mark(0, 0), mark(0, 1), mark(0, 2)}, {}},
-        {"past the last row of the last order the first row plays once more, then the song stops", {0, 1}, 2, 2,
-         {}, 42, {mark(0, 0), mark(0, 1), mark(1, 0), mark(1, 1), mark(0, 0)}, {30, 36}},
+         {{0, 1, 0, SPEED, 0}}, 30, {m00, m01}, {12, 18, 24}},
+        {"a row delay on the stop's row replaces the stop", {0}, 1, 8, {{0, 1, 0, SPEED, 0}, {0, 1, 1, EXTENDED, 0xE1}}, 24,
+         {m00, m01, m02}, {}},
+        {"row delay 15 holds the row 15 x speed ticks and the song goes on", {0}, 1, 4, {{0, 1, 0, EXTENDED, 0xEF}}, 103,
+         {m00, m01, m02}, {}},
+        {"past the last row of the last order the first row plays once more, then the song stops", {0, 1}, 2, 2, {}, 42,
+         {m00, m01, mark(1, 0), mark(1, 1), m00}, {30, 36}},
         {"a position jump beyond the order list goes to order 0, row 0, without stopping", {0, 1, 2}, 3, 4,
-         {{1, 1, 0, JUMP, 200}}, 8 * 6,
-         {mark(0, 0), mark(0, 1), mark(0, 2), mark(0, 3), mark(1, 0), mark(1, 1), mark(0, 0), mark(0, 1)}, {}},
-        {"a break on the last row of a pattern lands in the next pattern, not the one after", {0, 1, 2}, 3, 4,
-         {{0, 3, 0, BREAK, 0x02}}, 6 * 6,
-         {mark(0, 0), mark(0, 1), mark(0, 2), mark(0, 3), mark(1, 2), mark(1, 3)}, {}},
+         {{1, 1, 0, JUMP, 200}}, 48, {m00, m01, m02, m03, mark(1, 0), mark(1, 1), m00, m01}, {}},
+        {"a break on the last row of a pattern lands in the next pattern", {0, 1, 2}, 3, 4, {{0, 3, 0, BREAK, 0x02}}, 36,
+         {m00, m01, m02, m03, mark(1, 2), mark(1, 3)}, {}},
+        {"a break past the next pattern's rows lands on its last row", {0, 1}, 2, 4, {{0, 0, 0, BREAK, 0x70}}, 19,
+         {m00, mark(1, 3), m00}, {18}},
+        {"a break on the last order wraps to order 0 without arming the stop", {0, 1}, 2, 4, {{1, 1, 0, BREAK, 0x03}}, 43,
+         {m00, m01, m02, m03, mark(1, 0), mark(1, 1), m03, mark(1, 0)}, {}},
         {"a jump and a break on one row: the break row applies in the jumped-to pattern", {0, 1, 2}, 3, 4,
-         {{0, 1, 0, JUMP, 2}, {0, 1, 1, BREAK, 0x03}}, 3 * 6, {mark(0, 0), mark(0, 1), mark(2, 3)}, {}},
+         {{0, 1, 0, JUMP, 2}, {0, 1, 1, BREAK, 0x03}}, 18, {m00, m01, mark(2, 3)}, {}},
+        {"a loop end overrides a jump and a break on its row until the loop is done", {0, 1, 2}, 3, 4,
+         {{0, 1, 0, EXTENDED, 0x60}, {0, 2, 0, EXTENDED, 0x61}, {0, 2, 1, JUMP, 2}, {0, 2, 2, BREAK, 0x03}}, 36,
+         {m00, m01, m02, m01, m02, mark(2, 3)}, {}},
         {"a row holding a delay and a break is held first; the break follows", {0, 1}, 2, 4,
-         {{0, 1, 0, EXTENDED, 0xE1}, {0, 1, 1, BREAK, 0x02}}, 24, {mark(0, 0), mark(0, 1), mark(1, 2)}, {}},
+         {{0, 1, 0, EXTENDED, 0xE1}, {0, 1, 1, BREAK, 0x02}}, 24, {m00, m01, mark(1, 2)}, {}},
     };
-    for (const SongCase &c : cases) {
+    for (const Course &c : courses) {
         SCOPED_TRACE(c.rule);
-        TestModule m(4, {c.orders}, std::vector<uint16_t>(c.patterns, c.rows));
-        markAll(m, c.patterns, c.rows);
-        for (const Effect &e : c.effects)
-            m.effect(e.pattern, e.row, e.track, e.effect, e.param);
-        destroyEngine(engine);
-        create(m);
-        const Trace trace = run(engine, c.ticks);
-        EXPECT_EQ(trace.rows, c.processed);
-        EXPECT_EQ(trace.stops, c.stops);
+        Player player(markedSong(c.orders, c.patterns, c.rows, c.effects));
+        ASSERT_NE(player.engine, nullptr);
+        std::vector<int> processed, stops;
+        for (int i = 0; i < c.ticks; ++i) {
+            player.engine->globalVolume = 0;
+            if (player.tick())
+                stops.push_back(i);
+            if (player.engine->globalVolume)
+                processed.push_back(player.engine->globalVolume);
+        }
+        EXPECT_EQ(processed, c.processed);
+        EXPECT_EQ(stops, c.stops);
     }
 }
 
-// A row delay of 2 holds the row for 2 x speed more ticks while its slides go on.
-TEST_F(Sequencer, RowDelayHoldsTheRowWithItsState)
+// Ticks come before frames 0, 882 and 1764 of a 2000-frame call at tempo 125;
+// the next call first finishes the 646 frames left. No frames run no tick;
+// more than the buffers hold renders nothing and writes silence.
+TEST_F(EngineTest, TicksCutTheRequestAndAStopEndsIt)
 {
-    TestModule m(4, {{0}}, {8});
-    markAll(m, 1, 8);
-    m.effect(0, 1, 0, SET_VOLUME, 64);
-    m.effect2(0, 1, 0, VOLUME_SLIDE, 0x01); // down 1 per tick
-    m.effect(0, 1, 1, EXTENDED, 0xE2);
-    create(m);
-    Trace trace = run(engine, 12);
-    EXPECT_EQ(trace.rows, (V{mark(0, 0), mark(0, 1)}));
-    trace = run(engine, 12); // the two held rows
-    EXPECT_TRUE(trace.rows.empty());
-    trace = run(engine, 1);
-    EXPECT_EQ(trace.rows, (V{mark(0, 2)}));
-    // 5 ticks of row 1, 12 held ticks and this row start's slide: 64 - 18.
-    EXPECT_EQ(engine->tracks[0].volume, (64 - 18) * 6);
+    Player player(songWith({{0, 0, note(4, 0)}}), 2000);
+    EXPECT_EQ(renderFrames(player.engine, 0, player.out.data()), 0u);
+    EXPECT_EQ(player.engine->tick, 0);
+    EXPECT_EQ(renderFrames(player.engine, 2000, player.out.data()), 2000u);
+    EXPECT_EQ(std::vector<int>({player.engine->tick, int(player.engine->framesLeftInTick)}), std::vector<int>({3, 646}));
+    EXPECT_EQ(renderFrames(player.engine, 1000, player.out.data()), 1000u);
+    EXPECT_EQ(std::vector<int>({player.engine->tick, int(player.engine->framesLeftInTick)}), std::vector<int>({4, 528}));
+    std::vector<int16_t> out(2 * 2001, 9);
+    EXPECT_EQ(renderFrames(player.engine, 2001, out.data()), 0u);
+    EXPECT_EQ(out, std::vector<int16_t>(2 * 2001, 0));
+    // A stop reported by the tick at frame 1764 ends the call after that tick;
+    // the frames beyond are silence; every later call renders one tick.
+    Player stopping(songWith({{0, 0, note(4, 0, 1, SPEED, 1, SPEED, 0)}}), 2000);
+    EXPECT_EQ(renderFrames(stopping.engine, 2000, out.data()), 1764u);
+    EXPECT_EQ(std::vector<int16_t>(out.begin() + 2 * 1764, out.begin() + 4000), std::vector<int16_t>(2 * 236, 0));
+    EXPECT_EQ(renderFrames(stopping.engine, 2000, out.data()), 882u);
 }
 
-// A break to a row past the target pattern lands on its last row.
-TEST_F(Sequencer, BreakPastPatternLandsOnLastRow)
+// The accumulator converts as (v x gain) >> 16 up to +-clip level inclusive and saturates at +-32767 beyond.
+TEST_F(EngineTest, OutputConversionAtTheClipLevel)
 {
-    TestModule m(4, {{0, 1}}, {4, 64});
-    m.effect(0, 0, 0, BREAK, 0x70);
-    m.effect2(1, 63, MARK_TRACK, SET_GLOBAL_VOLUME, 63);
-    create(m);
-    const Trace trace = run(engine, 12);
-    EXPECT_EQ(trace.rows, (V{63}));
-    EXPECT_EQ(engine->songEnded, 1u); // row 63 was the song's last
+    const int32_t cases[][4] = { // gain, clip level, accumulator, output{0x10000, 1000, 1000, 1000},     {0x10000, 1000, 1001, 32767},       {0x10000, 1000, -1000, -1000},
+                          {0x10000, 1000, -1001, -32767},  {0x8000, 65535, -65535, -32768},    {0x8000, 65535, 65535, 32767},
+                          {0x8000, 65535, -65536, -32767}, {0x18000, 1000, -1, -2},            {0x18000, 1000, 3, 4},
+                          {0x10000, 1000, INT32_MIN, -32767}, {0x10000, 1000, INT32_MAX, 32767}};
+    Player player(songWith());
+    for (const auto &c : cases) {
+        player.engine->outputGain = c[0];
+        player.engine->clipLevel = c[1];
+        player.engine->mixBuffer[0] = player.engine->mixBuffer[1] = c[2];
+        int16_t out[2];
+        convertOutput(player.engine, 1, out);
+        EXPECT_EQ(out[0], c[3]) << c[2] << " at gain " << c[0] << ", clip " << c[1];
+    }
 }
 
-// Speed and tempo commands take effect at their own row start: ticks per row
-// and the tick length change there, and the limits follow the speed.
-TEST_F(Sequencer, SpeedAndTempoAtRowStart)
+// Output gain 2^(level / 6) / tracks in 16.16, truncated (streams use level
+// 16), and the clip level INT32_MAX / gain; absurd levels neither overflow nor
+// divide by zero. 2^(9/6) / 2 x 65536 is 92681.9.
+TEST_F(EngineTest, OutputLevels)
 {
-    TestModule m(4, {{0}}, {8});
-    m.effect(0, 0, 0, SPEED, 3);
-    m.effect2(0, 0, 1, SPEED, 150);
-    create(m);
-    runTick(engine);
-    EXPECT_EQ(engine->speed, 3);
-    EXPECT_EQ(engine->tempo, 150);
-    EXPECT_EQ(engine->framesLeftInTick, 735u); // 220500 / 300
-    EXPECT_EQ(engine->volumeMax, 192);
-    EXPECT_EQ(engine->panMin, -384);
-    EXPECT_EQ(engine->pitchMin, 288);
-    EXPECT_EQ(engine->pitchMax, 2592);
+    for (auto c : {std::array<int, 4>{4, 16, 104032, 20642}, {4, -1, 14596, 147128}, {2, 9, 92682, 23170}, {4, 32767, 0, INT32_MAX}}) {
+        Player player(songWith({}, uint16_t(c[0])));
+        EXPECT_EQ(setOutputLevel(player.engine, int16_t(c[1])), c[2]) << c[0] << " tracks, level " << c[1];
+        EXPECT_EQ(player.engine->clipLevel, c[3]) << c[0] << " tracks, level " << c[1];
+    }
 }
 
-// Row starts divide the held values by the old speed and multiply by the new.
-TEST_F(Sequencer, RowStartRescalesTrackValues)
+// Rates outside 8000..192000, no frames, and modules without tracks are
+// refused; the bounds are accepted.
+TEST_F(EngineTest, RefusedRatesAndModules)
 {
-    TestModule m(4, {{0}}, {8});
-    m.effect(0, 0, 0, SPEED, 4);
-    create(m);
-    TrackState &track = engine->tracks[2];
-    track.volume = 6 * 40 + 5;
-    track.panning = -6 * 20 - 5;
-    track.pitch = 6 * 400;
-    track.vibratoDepth = 9;
-    track.arpeggioOffsets[2] = 16;
-    unscaleTracks(engine);
-    EXPECT_EQ(track.volume, 40);
-    EXPECT_EQ(track.panning, -20); // truncated toward zero
-    EXPECT_EQ(track.vibratoDepth, 0);
-    EXPECT_EQ(track.arpeggioOffsets[2], 0);
-    scanSpeedCommands(engine);
-    rescaleTracks(engine);
-    EXPECT_EQ(track.volume, 160);
-    EXPECT_EQ(track.panning, -80);
-    EXPECT_EQ(track.pitch, 1600);
+    ModuleHandle module(loadSpec(songWith()));
+    ASSERT_TRUE(module);
+    for (uint32_t rate : {7999u, 8000u, 192000u, 192001u}) {
+        Engine *engine = createEngine(module.get(), rate, 64);
+        EXPECT_EQ(engine != nullptr, rate == 8000 || rate == 192000) << rate;
+        destroyEngine(engine);
+    }
+    EXPECT_EQ(createEngine(module.get(), 44100, 0), nullptr);
+    EXPECT_EQ(createEngine(nullptr, 44100, 64), nullptr);
+    Module copy = *module;
+    copy.trackCount = 0;
+    EXPECT_EQ(createEngine(&copy, 44100, 64), nullptr);
 }
 
-// Pending requests by hand: a loop jump overrides a jump and a break of the
-// same row; an ended order list arms the stop; all requests are cleared.
-TEST_F(Sequencer, LoopJumpOverridesJumpAndBreak)
+// The pan delay grows with the square of the panning up to a third of a
+// millisecond; at 44100 Hz (14 frames) a new frame of delay begins at these magnitudes.
+TEST_F(EngineTest, PanDelayTables)
 {
-    TestModule m(4, {{0, 1, 2}}, {4, 4, 4});
-    create(m);
-    engine->jumpOrder = 2;
-    engine->breakRow = 1;
-    engine->loopJump = 0;
-    engine->loopOrder = 1;
-    engine->loopRow = 3;
-    engine->songEnded = 1;
-    applyPendingJumps(engine);
-    EXPECT_EQ(engine->orderPosition, 1);
-    EXPECT_EQ(engine->currentRow, 3);
-    EXPECT_EQ(engine->currentPattern, 1u);
-    EXPECT_EQ(engine->rowDelay, ROW_DELAY_HALT);
-    EXPECT_EQ(engine->jumpOrder, -1);
-    EXPECT_EQ(engine->breakRow, -1);
-    EXPECT_EQ(engine->loopJump, -1);
-    EXPECT_EQ(engine->songEnded, 0u);
+    int16_t table[PAN_DELAY_ENTRIES];
+    buildPanDelayTable(table, 44100);
+    const int firstMagnitude[] = {35, 49, 60, 69, 77, 84, 91, 97, 103, 109, 114, 119, 124, 128, 129};
+    for (int magnitude = 1, delay = 0; magnitude <= 128; ++magnitude) {
+        delay += magnitude == firstMagnitude[delay];
+        EXPECT_EQ(table[magnitude - 1], delay) << "magnitude " << magnitude;
+    }
 }
 
-// A break from inside a pattern on the last order wraps to order 0 without arming the stop.
-TEST_F(Sequencer, BreakFromLastOrderWraps)
+// The scanned length is where the render loop stops: a plain song (every row
+// once, the first row once more, then the stop tick) and songs with speed,
+// tempo and its carried remainder, breaks, delays, a pattern loop and a stop.
+TEST_F(EngineTest, ScannedLengthIsWhereRenderStops)
 {
-    TestModule m(4, {{0, 1}}, {4, 4});
-    create(m);
-    engine->orderPosition = 1;
-    engine->currentPattern = 1;
-    engine->currentRow = 2;
-    engine->breakRow = 3;
-    applyPendingJumps(engine);
-    EXPECT_EQ(engine->orderPosition, 0);
-    EXPECT_EQ(engine->currentRow, 3);
-    EXPECT_EQ(engine->rowDelay, 0);
-}
-
-// A song without orders never reads its missing order list: the order
-// advance stays at 0 and arms the stop, requests fall back to pattern 0, and
-// the song reports the stop from its first row start.
-TEST_F(Sequencer, SongWithoutOrdersIsSafe)
-{
-    TestModule m(4, {{0}, {}}, {4});
-    create(m);
-    setPosition(engine, 1, 0, 0);
-    advanceOrder(engine);
-    EXPECT_EQ(engine->orderPosition, 0);
-    EXPECT_EQ(engine->songEnded, 1u);
-    EXPECT_EQ(engine->currentPattern, 0u);
-    engine->jumpOrder = 5;
-    engine->breakRow = 2;
-    applyPendingJumps(engine);
-    EXPECT_EQ(engine->orderPosition, 0);
-    EXPECT_EQ(engine->currentRow, 2);
-    EXPECT_EQ(runTick(engine), 1u);
+    ModuleSpec plain = markedSong({0}, 1, 8, {});
+    EXPECT_EQ(scanSongDuration(ModuleHandle(loadSpec(plain)).get(), 44100).frames, 55u * 882);
+    const ModuleSpec songs[] = {
+        plain,
+        markedSong({0, 1, 0}, 2, 6, {{0, 0, 0, SPEED, 3}, {0, 0, 1, SPEED, 120}, {1, 2, 2, EXTENDED, 0xE3}, {1, 3, 1, BREAK, 0x04}}),
+        markedSong({1, 0}, 2, 7, {{1, 1, 0, EXTENDED, 0x60}, {1, 3, 1, EXTENDED, 0x62}, {0, 2, 0, SPEED, 0}, {1, 0, 1, SPEED, 77}}),
+        markedSong({0, 0, 0}, 1, 3, {{0, 1, 2, SPEED, 1}, {0, 2, 0, SPEED, 255}}),
+    };
+    for (const ModuleSpec &desc : songs) {
+        Player player(desc, 200000);
+        const SongDuration d = scanSongDuration(player.module.get(), 44100);
+        ASSERT_TRUE(d.valid && d.stops);
+        std::vector<int16_t> out(2 * 200000);
+        uint64_t total = 0;
+        for (uint32_t n = 200000, calls = 0; n == 200000 && calls < 10; total += n, ++calls)
+            n = renderFrames(player.engine, 200000, out.data());
+        EXPECT_EQ(d.frames, total);
+    }
+    // A jump back before the last row repeats for ever: no stop, four hours.
+    const SongDuration endless = scanSongDuration(ModuleHandle(loadSpec(markedSong({0, 1}, 2, 4, {{1, 2, 0, JUMP, 0}}))).get(), 22050);
+    EXPECT_TRUE(endless.valid && !endless.stops);
+    EXPECT_EQ(endless.frames, 14400u * 22050);
+    EXPECT_FALSE(scanSongDuration(ModuleHandle(loadSpec(plain)).get(), 7000).valid);
 }

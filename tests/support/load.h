@@ -6,9 +6,9 @@
 // again. They return what loadModule returns (null with *error set on failure).
 #pragma once
 
-#include "base/host_services.h"
 #include "host/services.h"
 #include "module/loader.h"
+#include "tests/support/host.h"
 #include "tools/modwriter/modwriter.h"
 
 #include <atomic>
@@ -22,7 +22,7 @@ namespace testsupport {
 inline void ensureHost()
 {
     if (!dbm::pluginGlobals.host)
-        dbm::pluginGlobals.host = kvhost::serviceRecord(10);
+        useHost();
 }
 
 inline dbm::Module *loadBytes(const std::vector<uint8_t> &bytes, int32_t *error = nullptr)

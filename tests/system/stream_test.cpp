@@ -1,299 +1,152 @@
-#include "base/host_services.h"
+// The stream operations as the host calls them, on the minimal module (one
+// note, 64 rows at speed 6: the song stops after about 6.3 seconds). Record
+// words are numbered as the host numbers them: format 0 length, 1 channels,
+// 2 bits, 3 frequency, 4 flags, 7 adapter name, 8 user tags.
 #include "engine/lifecycle.h"
 #include "engine/render.h"
-#include "host/services.h"
-#include "module/loader.h"
-#include "plugin/stream.h"
-#include "tools/modwriter/modwriter.h"
-
-#include <gtest/gtest.h>
+#include "tests/support/load.h"
+#include "tests/support/stream.h"
 
 #include <algorithm>
-#include <string>
-#include <vector>
-
-using namespace dbm;
 
 namespace {
 
-const char SONG[] = "stream-song.dbm";
+using namespace testsupport;
+using dbm::Word;
 
-std::vector<uint8_t> songBytes()
-{
-    return modwriter::write(modwriter::minimalModule());
-}
+dbm::StreamState *state(const StreamHandle &stream) { return static_cast<dbm::StreamState *>(stream.get()); }
 
-class Stream : public ::testing::Test {
+class Stream : public HostTest {
 protected:
-    void SetUp() override
-    {
-        useHost(10, 9);
-        kvhost::resetHostControls();
-        kvhost::addMemoryFile(SONG, songBytes());
-        blocks = kvhost::outstandingBlocks();
-        tagObjects = kvhost::outstandingTagObjects();
-    }
-    void TearDown() override
-    {
-        kvhost::resetHostControls();
-        kvhost::removeMemoryFile(SONG);
-        EXPECT_EQ(kvhost::outstandingBlocks(), blocks);
-        EXPECT_EQ(kvhost::outstandingTagObjects(), tagObjects);
-        EXPECT_EQ(kvhost::openFiles(), 0u);
-    }
+    Stream() { kvhost::addMemoryFile("song.dbm", modwriter::write(modwriter::minimalModule())); }
+    ~Stream() override { kvhost::removeMemoryFile("song.dbm"); }
 
-    static void useHost(int32_t interfaceVersion, uint32_t hostVersion)
-    {
-        pluginGlobals.host = kvhost::serviceRecord(interfaceVersion);
-        pluginGlobals.hostVersion = hostVersion;
-    }
+    StreamHandle open(const char *name = "song.dbm") { return StreamHandle(dbm::OpenStream(name, format)); }
 
-    // Asks for `frames` frames; returns {written, done}.
-    static std::pair<Word, Word> pull(void *stream, uint32_t frames, std::vector<int16_t> &out)
-    {
-        out.assign(2 * size_t(frames), 0);
-        Word request[REQUEST_WORDS] = {reinterpret_cast<Word>(out.data()), frames, 99, 99};
-        EXPECT_EQ(StreamSamples(stream, request), 0);
-        return {request[REQUEST_WRITTEN], request[REQUEST_DONE]};
-    }
-
-    Word format[FORMAT_WORDS] = {};
-    size_t blocks = 0, tagObjects = 0;
+    Word format[9] = {};
+    std::vector<int16_t> out, again;
 };
 
-StreamState *state(void *stream)
+// A module opens as a four-hour 44100 Hz stereo 16-bit stream at level 16
+// (a gain of 2^(16/6) / 4 tracks = 1.5874, 104032 in 16.16); 100000 frames
+// asked are all written, as the engine renders them in pieces of at most
+// 44100; the song's stop does not end the stream; near the announced end
+// only the frames up to it are written, and then every call is done.
+TEST_F(Stream, FormatAndDelivery)
 {
-    return static_cast<StreamState *>(stream);
+    StreamHandle stream = open();
+    ASSERT_NE(stream, nullptr);
+    EXPECT_TRUE(format[0] == 635040000 && format[1] == 2 && format[2] == 16 && format[3] == 44100);
+    EXPECT_TRUE(state(stream)->position == 0 && state(stream)->totalFrames == 635040000);
+    EXPECT_EQ(state(stream)->engine->outputGain, 104032);
+    EXPECT_STREQ(state(stream)->fileName, "song.dbm");
+    EXPECT_EQ(pull(stream.get(), 100000, out).written, 100000u);
+    ModuleHandle module(loadSpec(modwriter::minimalModule()));
+    dbm::Engine *engine = dbm::createEngine(module.get(), 44100, 44100);
+    dbm::setOutputLevel(engine, 16);
+    again.resize(2 * 100000);
+    for (uint32_t at : {0, 44100, 88200})
+        EXPECT_EQ(dbm::renderFrames(engine, std::min(44100u, 100000 - at), again.data() + 2 * at), std::min(44100u, 100000 - at));
+    dbm::destroyEngine(engine);
+    EXPECT_EQ(out, again);
+    const Pulled rest = pull(stream.get(), 400000, out);
+    EXPECT_TRUE(rest.written == 400000 && rest.done == 0 && state(stream)->engine->rowDelay > 15);
+    state(stream)->position = 635039000;
+    const Pulled last = pull(stream.get(), 4410, out), after = pull(stream.get(), 4410, out), none = pull(stream.get(), 0, out);
+    EXPECT_TRUE(last.written == 1000 && last.done == 1 && state(stream)->position == 635040000);
+    EXPECT_TRUE(after.written == 0 && after.done == 1 && none.written == 0 && none.done == 0);
+}
+
+// Seeking does nothing on a fresh stream or to a frame other than 0; to 0
+// after frames it reads the file again and the output restarts identically.
+// A rewind whose reload fails (each allocation of it in turn) leaves a
+// stream that delivers nothing, rewinds no more and closes cleanly.
+TEST_F(Stream, RewindOnlyToTheStart)
+{
+    StreamHandle stream = open();
+    dbm::Engine *first = state(stream)->engine;
+    const size_t opens = kvhost::openCalls().size();
+    dbm::SeekStream(stream.get(), 0);
+    pull(stream.get(), 30000, out);
+    dbm::SeekStream(stream.get(), 100);
+    EXPECT_TRUE(state(stream)->engine == first && state(stream)->position == 30000 && kvhost::openCalls().size() == opens);
+    dbm::SeekStream(stream.get(), 0);
+    EXPECT_TRUE(state(stream)->position == 0 && kvhost::openCalls().size() == opens + 1);
+    pull(stream.get(), 30000, again);
+    EXPECT_TRUE(std::any_of(out.begin(), out.end(), [](int16_t s) { return s != 0; }));
+    EXPECT_EQ(out, again);
+    for (uint64_t k = 1;; ++k) {
+        stream = open();
+        pull(stream.get(), 1000, out);
+        kvhost::failAllocation(k);
+        dbm::SeekStream(stream.get(), 0);
+        kvhost::failAllocation(0);
+        if (state(stream)->engine)
+            break;
+        const Pulled nothing = pull(stream.get(), 1000, out);
+        EXPECT_TRUE(nothing.written == 0 && nothing.done == 0) << k;
+        dbm::SeekStream(stream.get(), 0);
+    }
+}
+
+// Files refused: any magic byte differing (letter case included), fewer than
+// four bytes, a file the reader refuses (with user tags: the tag object goes
+// too), a missing file (the format untouched), names of 1024 bytes or more.
+TEST_F(Stream, RefusedFilesLeaveNothing)
+{
+    const Word tags[] = {0x8000, 5, 0, 0};
+    format[8] = reinterpret_cast<Word>(tags);
+    std::vector<uint8_t> good = modwriter::write(modwriter::minimalModule());
+    for (std::string bytes : {"dBM0", "DbM0", "DBm0", "DBM1", "XBM0", "DBMO", "", "D", "DB", "DBM", "DBM0\x09"}) {
+        std::vector<uint8_t> file(good);
+        std::copy(bytes.begin(), bytes.end(), file.begin());
+        file.resize(bytes.size() < 4 ? bytes.size() : file.size());
+        kvhost::addMemoryFile("bad.dbm", file);
+        EXPECT_EQ(open("bad.dbm"), nullptr) << bytes;
+    }
+    kvhost::removeMemoryFile("bad.dbm");
+    EXPECT_EQ(open("no-such-file.dbm"), nullptr);
+    EXPECT_EQ(format[0], 0u);
+    for (size_t length : {1023, 1024}) {
+        kvhost::addMemoryFile(std::string(length, 'f'), good);
+        EXPECT_EQ(open(std::string(length, 'f').c_str()) != nullptr, length < 1024) << length;
+        kvhost::removeMemoryFile(std::string(length, 'f'));
+    }
+}
+
+// One row per host: the flags gain 3, and 8 on hosts newer than 8, the host's
+// own bits staying; interface 5 reads neither the adapter name nor the user
+// tags, 6 to 9 only the adapter name (of at most 255 bytes), 10 both.
+TEST_F(Stream, WhatEachHostIsGiven)
+{
+    const struct {
+        int32_t interface;
+        uint32_t version;
+        size_t adapterLength;
+        bool opens;
+        Word flags;
+    } rows[] = {{10, 8, 5, true, 0x103}, {10, 9, 5, true, 0x10B}, {5, 9, 0, true, 0x10B}, {6, 9, 5, true, 0x10B},
+                {9, 9, 255, true, 0x10B}, {6, 9, 256, false, 0x100}};
+    for (const auto &row : rows) {
+        dbm::pluginGlobals.host = kvhost::serviceRecord(row.interface);
+        dbm::pluginGlobals.hostVersion = row.version;
+        kvhost::resetHostControls();
+        const std::string adapter(row.adapterLength, 'a'), what = std::to_string(row.interface) + "/" + std::to_string(row.version);
+        const Word tags[] = {0x8000, 7, 0, 0}, unreadable = 1; // would crash if read
+        format[4] = 0x100;
+        format[7] = row.interface > 5 ? reinterpret_cast<Word>(adapter.c_str()) : unreadable;
+        format[8] = row.interface > 9 ? reinterpret_cast<Word>(tags) : unreadable;
+        StreamHandle stream = open();
+        ASSERT_EQ(stream != nullptr, row.opens) << what;
+        if (!stream)
+            continue;
+        EXPECT_EQ(format[4], row.flags) << what;
+        ASSERT_FALSE(kvhost::openCalls().empty());
+        EXPECT_EQ(kvhost::openCalls()[0].withTags, row.interface > 5) << what;
+        EXPECT_EQ(std::string(state(stream)->adapterName), row.interface > 5 ? adapter : "") << what;
+        EXPECT_EQ(state(stream)->tagObject != nullptr, row.interface == 10) << what;
+        EXPECT_EQ(kvhost::outstandingTagObjects(), row.interface == 10 ? 1u : 0u) << what;
+    }
 }
 
 } // namespace
-
-// A DBM0 module opens as a four-hour 44100 Hz stereo 16-bit stream at level 16.
-TEST_F(Stream, OpensWithItsFormat)
-{
-    void *stream = OpenStream(SONG, format);
-    ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(format[FORMAT_LENGTH], 635040000u);
-    EXPECT_EQ(format[FORMAT_CHANNELS], 2u);
-    EXPECT_EQ(format[FORMAT_BITS], 16u);
-    EXPECT_EQ(format[FORMAT_FREQUENCY], 44100u);
-    EXPECT_EQ(state(stream)->position, 0u);
-    EXPECT_EQ(state(stream)->totalFrames, 635040000u);
-    EXPECT_EQ(state(stream)->engine->outputGain, 104032); // 4 tracks at level 16
-    EXPECT_STREQ(state(stream)->fileName, SONG);
-    CloseStream(stream);
-}
-
-// Any byte of the magic differing, letter case included, or fewer than four
-// bytes, refuses the file with nothing left behind.
-TEST_F(Stream, WrongMagicRefused)
-{
-    const std::vector<std::string> magics = {"dBM0", "DbM0", "DBm0", "DBM1", "XBM0", "DBMO"};
-    for (const std::string &magic : magics) {
-        std::vector<uint8_t> bytes = songBytes();
-        std::copy(magic.begin(), magic.end(), bytes.begin());
-        kvhost::addMemoryFile("bad.dbm", bytes);
-        EXPECT_EQ(OpenStream("bad.dbm", format), nullptr) << magic;
-    }
-    const uint8_t magic[] = {'D', 'B', 'M', '0'};
-    for (size_t n = 0; n < 4; ++n) {
-        kvhost::addMemoryFile("bad.dbm", std::vector<uint8_t>(magic, magic + n));
-        EXPECT_EQ(OpenStream("bad.dbm", format), nullptr) << n << " bytes";
-    }
-    kvhost::removeMemoryFile("bad.dbm");
-    EXPECT_EQ(OpenStream("no-such-file.dbm", format), nullptr);
-    EXPECT_EQ(format[FORMAT_LENGTH], 0u);
-}
-
-// A DBM0 file the reader rejects is refused; the tag object and record are released.
-TEST_F(Stream, RejectedModuleReleasesEverything)
-{
-    std::vector<uint8_t> bytes = {'D', 'B', 'M', '0', 9, 0, 0, 0};
-    kvhost::addMemoryFile("rejected.dbm", bytes);
-    Word userTags[] = {0x8000, 5, 0, 0};
-    format[FORMAT_USER_TAGS] = reinterpret_cast<Word>(userTags);
-    EXPECT_EQ(OpenStream("rejected.dbm", format), nullptr);
-    kvhost::removeMemoryFile("rejected.dbm");
-}
-
-// 100000 frames come in renders of at most 44100 frames and are all written.
-TEST_F(Stream, LargeRequestIsServedInPieces)
-{
-    void *stream = OpenStream(SONG, format);
-    ASSERT_NE(stream, nullptr);
-    std::vector<int16_t> out;
-    EXPECT_EQ(pull(stream, 100000, out), (std::pair<Word, Word>{100000, 0}));
-    EXPECT_EQ(state(stream)->position, 100000u);
-
-    // The same frames rendered directly in pieces of 44100, 44100 and 11800.
-    Module *module = loadModule(SONG, nullptr, nullptr, nullptr);
-    Engine *engine = createEngine(module, 44100, 44100);
-    setOutputLevel(engine, 16);
-    std::vector<int16_t> expected(2 * 100000);
-    EXPECT_EQ(renderFrames(engine, 44100, expected.data()), 44100u);
-    EXPECT_EQ(renderFrames(engine, 44100, expected.data() + 2 * 44100), 44100u);
-    EXPECT_EQ(renderFrames(engine, 11800, expected.data() + 2 * 88200), 11800u);
-    EXPECT_EQ(out, expected);
-    destroyEngine(engine);
-    freeModule(module);
-    CloseStream(stream);
-}
-
-// The song's stop shortens renders but not the stream: the request is filled.
-TEST_F(Stream, StreamGoesOnAfterTheSongStops)
-{
-    void *stream = OpenStream(SONG, format);
-    ASSERT_NE(stream, nullptr);
-    std::vector<int16_t> out;
-    // 65 rows of 6 ticks of 882 frames play before the stop.
-    EXPECT_EQ(pull(stream, 400000, out), (std::pair<Word, Word>{400000, 0}));
-    EXPECT_EQ(state(stream)->engine->rowDelay > 15, true);
-    CloseStream(stream);
-}
-
-// Near the announced end only the frames up to it count; then every call is done.
-TEST_F(Stream, EndOfStream)
-{
-    void *stream = OpenStream(SONG, format);
-    ASSERT_NE(stream, nullptr);
-    state(stream)->position = 635039000;
-    std::vector<int16_t> out;
-    EXPECT_EQ(pull(stream, 4410, out), (std::pair<Word, Word>{1000, 1}));
-    EXPECT_EQ(state(stream)->position, 635040000u);
-    EXPECT_EQ(pull(stream, 4410, out), (std::pair<Word, Word>{0, 1}));
-    EXPECT_EQ(pull(stream, 0, out), (std::pair<Word, Word>{0, 0}));
-    CloseStream(stream);
-}
-
-// Seeking does nothing on a fresh stream or to a non-zero position; to 0
-// after frames it reads the file again and the output restarts identically.
-TEST_F(Stream, SeekRewindsOnlyToTheStart)
-{
-    void *stream = OpenStream(SONG, format);
-    ASSERT_NE(stream, nullptr);
-    kvhost::resetHostControls();
-    Engine *first = state(stream)->engine;
-    SeekStream(stream, 0);
-    EXPECT_EQ(state(stream)->engine, first);
-    EXPECT_TRUE(kvhost::openCalls().empty());
-
-    std::vector<int16_t> a, b;
-    pull(stream, 30000, a);
-    SeekStream(stream, 100);
-    EXPECT_EQ(state(stream)->position, 30000u);
-    EXPECT_TRUE(kvhost::openCalls().empty());
-    SeekStream(stream, 0);
-    EXPECT_EQ(state(stream)->position, 0u);
-    EXPECT_EQ(kvhost::openCalls().size(), 1u);
-    pull(stream, 30000, b);
-    EXPECT_NE(std::count(a.begin(), a.end(), 0), std::ptrdiff_t(a.size())); // the note sounds
-    EXPECT_EQ(a, b);
-    CloseStream(stream);
-}
-
-// A rewind whose reload fails leaves a silent stream that closes cleanly.
-TEST_F(Stream, FailedReloadDeliversNothing)
-{
-    for (uint64_t k = 1;; ++k) {
-        void *stream = OpenStream(SONG, format);
-        ASSERT_NE(stream, nullptr);
-        std::vector<int16_t> out;
-        pull(stream, 1000, out);
-        kvhost::failAllocation(k);
-        SeekStream(stream, 0);
-        kvhost::resetHostControls();
-        const bool failed = state(stream)->engine == nullptr;
-        if (failed) {
-            EXPECT_EQ(pull(stream, 1000, out), (std::pair<Word, Word>{0, 0})) << k;
-            SeekStream(stream, 0); // position 0: nothing more happens
-        }
-        CloseStream(stream);
-        EXPECT_EQ(kvhost::outstandingBlocks(), blocks) << k;
-        if (!failed)
-            break;
-    }
-}
-
-// Flags gain 3, and 8 on hosts newer than 8; the host's own bits stay.
-TEST_F(Stream, FlagsByHostVersion)
-{
-    for (uint32_t version : {8u, 9u}) {
-        useHost(10, version);
-        format[FORMAT_FLAGS] = 0x100;
-        void *stream = OpenStream(SONG, format);
-        ASSERT_NE(stream, nullptr);
-        EXPECT_EQ(format[FORMAT_FLAGS], version == 8 ? 0x103u : 0x10Bu);
-        CloseStream(stream);
-    }
-}
-
-// Interface 5 reads neither the adapter nor the user tags; 6 to 9 only the
-// adapter; 10 both.
-TEST_F(Stream, AdapterAndTagsByInterfaceVersion)
-{
-    const Word unreadable = 1; // would crash if read
-    const char adapter[] = "card0";
-    Word userTags[] = {0x8000, 7, 0, 0};
-    for (int32_t version : {5, 6, 9, 10}) {
-        useHost(version, 9);
-        kvhost::resetHostControls();
-        format[FORMAT_ADAPTER] = version > 5 ? reinterpret_cast<Word>(adapter) : unreadable;
-        format[FORMAT_USER_TAGS] = version > 9 ? reinterpret_cast<Word>(userTags) : unreadable;
-        void *stream = OpenStream(SONG, format);
-        ASSERT_NE(stream, nullptr) << version;
-        const auto calls = kvhost::openCalls();
-        ASSERT_FALSE(calls.empty());
-        if (version == 5) {
-            EXPECT_FALSE(calls[0].withTags);
-            EXPECT_EQ(state(stream)->adapterName[0], '\0');
-        } else {
-            EXPECT_STREQ(state(stream)->adapterName, adapter);
-            ASSERT_TRUE(calls[0].withTags);
-            EXPECT_EQ(calls[0].tags[0], Word(HOST_TAG_ADAPTER));
-        }
-        EXPECT_EQ(state(stream)->tagObject != nullptr, version == 10) << version;
-        EXPECT_EQ(kvhost::outstandingTagObjects(), tagObjects + (version == 10 ? 1 : 0));
-        CloseStream(stream);
-    }
-}
-
-// File names of 1024 bytes or more and adapter names of 256 or more are refused.
-TEST_F(Stream, OverlongNamesRefused)
-{
-    for (size_t length : {1023, 1024}) {
-        const std::string name(length, 'f');
-        kvhost::addMemoryFile(name, songBytes());
-        void *stream = OpenStream(name.c_str(), format);
-        EXPECT_EQ(stream != nullptr, length < 1024) << length;
-        CloseStream(stream);
-        kvhost::removeMemoryFile(name);
-    }
-    useHost(6, 9);
-    for (size_t length : {255, 256}) {
-        const std::string adapter(length, 'a');
-        format[FORMAT_ADAPTER] = reinterpret_cast<Word>(adapter.c_str());
-        void *stream = OpenStream(SONG, format);
-        EXPECT_EQ(stream != nullptr, length < 256) << length;
-        CloseStream(stream);
-    }
-}
-
-// Whichever allocation fails while opening, the result is null and nothing stays.
-TEST_F(Stream, EveryAllocationFailureIsCleanedUp)
-{
-    Word userTags[] = {0x8000, 7, 0, 0};
-    format[FORMAT_USER_TAGS] = reinterpret_cast<Word>(userTags);
-    const uint64_t start = kvhost::allocationCount();
-    void *stream = OpenStream(SONG, format);
-    ASSERT_NE(stream, nullptr);
-    const uint64_t needed = kvhost::allocationCount() - start;
-    CloseStream(stream);
-    for (uint64_t k = 1; k <= needed; ++k) {
-        kvhost::failAllocation(k);
-        EXPECT_EQ(OpenStream(SONG, format), nullptr) << "allocation " << k;
-        kvhost::resetHostControls();
-        EXPECT_EQ(kvhost::outstandingBlocks(), blocks) << "allocation " << k;
-        EXPECT_EQ(kvhost::outstandingTagObjects(), tagObjects) << "allocation " << k;
-        EXPECT_EQ(kvhost::openFiles(), 0u) << "allocation " << k;
-    }
-}
