@@ -104,6 +104,8 @@ TEST_F(EngineTest, EffectsTickByTick)
         {"portamento step 40 toward a target 10 away lands on it (speed 1)",
          {{0, 0, note(4, 0, 1, 15, 1)}, {1, 0, effects(14, 0x2A)}, {2, 0, note(4, 0, 0, 3, 40)}, {3, 0, effects(3, 0)}}, pitch,
          {384, 374, 374, 384, 384}},
+        {"portamento 1 toward the pitch it holds stays there (speed 1)",
+         {{0, 0, note(4, 0, 1, 15, 1)}, {1, 0, note(4, 0, 0, 3, 1)}, {2, 0, effects(3, 0)}, {3, 0, effects(3, 0)}}, pitch, {384, 384, 384, 384}},
         {"downward portamento stops on the target", {{0, 0, note(4, 1)}, {1, 0, note(4, 0, 0, 3, 3)}}, pitch, {2352, 2334, 2316, 2304}, S},
         {"global volume 16 slides up unscaled; 65 is ignored, slide 0 repeats",
          {{0, 0, note(4, 0, 1, 16, 16, 17, 0x20)}, {1, 0, effects(16, 65, 17, 0)}}, globalVolume, {16, 18, 20, 22, 24, 26, 28, 30}},
