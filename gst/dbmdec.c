@@ -22,7 +22,7 @@ struct _GstDbmDec {
 
     /* Upstream's streaming thread (and state changes, with the pads inactive). */
     GstAdapter *file;
-    gboolean magic_checked;
+    gboolean magic_checked, refused;
 
     /* The object lock. */
     gint song, repeats;
@@ -72,7 +72,7 @@ static guint64 stream_end(const GstDbmDec *self)
 static void dbm_dec_reset(GstDbmDec *self)
 {
     gst_adapter_clear(self->file);
-    self->magic_checked = FALSE;
+    self->magic_checked = self->refused = FALSE;
     dbmplay_close(self->player);
     self->player = NULL;
     self->playing = FALSE;
@@ -207,6 +207,7 @@ static GstFlowReturn dbm_dec_push(GstDbmDec *self, guint64 first, guint64 zeros,
         GST_BUFFER_FLAG_SET(buffer, GST_BUFFER_FLAG_DISCONT);
         self->discont = FALSE;
     }
+    self->segment.position = frame_time(first + frames);
     GST_OBJECT_LOCK(self);
     self->position = first + frames;
     GST_OBJECT_UNLOCK(self);
@@ -378,6 +379,7 @@ static GstFlowReturn dbm_dec_chain(GstPad *pad, GstObject *parent, GstBuffer *bu
     gst_adapter_push(self->file, buffer);
     const gsize size = gst_adapter_available(self->file);
     if (size > DBM_DEC_MAX_FILE_BYTES) {
+        self->refused = TRUE;
         GST_ELEMENT_ERROR(self, STREAM, DECODE, ("The file is larger than %u MiB, more than any module holds.",
                                                  DBM_DEC_MAX_FILE_BYTES >> 20),
                           (NULL));
@@ -387,6 +389,7 @@ static GstFlowReturn dbm_dec_chain(GstPad *pad, GstObject *parent, GstBuffer *bu
         guint8 magic[4];
         gst_adapter_copy(self->file, magic, 0, sizeof magic);
         if (memcmp(magic, "DBM0", sizeof magic) != 0) {
+            self->refused = TRUE;
             GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s", dbmplay_error_text(DBMPLAY_ERROR_DATA)),
                               ("the file does not begin with DBM0"));
             return GST_FLOW_ERROR;
@@ -397,12 +400,13 @@ static GstFlowReturn dbm_dec_chain(GstPad *pad, GstObject *parent, GstBuffer *bu
 }
 
 /* Upstream's events are consumed: the element makes its own stream. Its end
- * of stream means the whole file is here, and playing starts. */
+ * of stream means the whole file is here, and playing starts (unless the
+ * file was refused already). */
 static gboolean dbm_dec_sink_event(GstPad *pad, GstObject *parent, GstEvent *event)
 {
     (void)pad;
     GstDbmDec *self = GST_DBM_DEC(parent);
-    if (GST_EVENT_TYPE(event) == GST_EVENT_EOS) {
+    if (GST_EVENT_TYPE(event) == GST_EVENT_EOS && !self->refused) {
         GST_PAD_STREAM_LOCK(self->srcpad);
         self->playing = TRUE;
         gst_pad_start_task(self->srcpad, dbm_dec_loop, self, NULL);

@@ -62,9 +62,10 @@ Played play(const std::string &path, const std::string &properties, GstClockTime
 {
     const std::string description =
         "filesrc location=" + path + " ! dbmdec " + properties + " ! appsink name=sink sync=false";
-    GstElement *pipeline = gst_parse_launch(description.c_str(), nullptr);
-    if (!GST_IS_PIPELINE(pipeline))
-        throw std::runtime_error("cannot build " + description);
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.c_str(), &error);
+    if (error)
+        throw std::runtime_error(description + ": " + error->message);
     GstElement *sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
     Played run;
     gst_element_set_state(pipeline, GST_STATE_PAUSED);
