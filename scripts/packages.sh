@@ -25,8 +25,8 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 }
 
-# What building and running the plug-in, kvplay and the native tests needs.
-# GStreamer's development files and tools: the GStreamer plug-in (gst/) and its tests.
+# What building and running the plug-in, kvplay, the GStreamer plug-in (gst/)
+# and the native tests needs.
 BASE_PACKAGES=(build-essential cmake git pkg-config googletest libgtest-dev libbenchmark-dev
                libsndfile1-dev libcli11-dev
                libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools

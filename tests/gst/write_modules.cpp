@@ -26,7 +26,8 @@ int main(int argc, char **argv)
     quiet.samples[0].frames.assign(5000, 0);
     for (size_t i = 0; i < quiet.samples[0].frames.size(); ++i)
         quiet.samples[0].frames[i] = int32_t((i * 37) % 2000) - 1000;
-    quiet.patterns[0].at(40, 1, 4) = quiet.patterns[0].at(0, 0, 4);
+    const modwriter::Cell note = quiet.patterns[0].at(0, 0, 4);
+    quiet.patterns[0].at(40, 1, 4) = note;
     return writeModule(folder + "/songs.dbm", libtest::songsModule()) && writeModule(folder + "/quiet.dbm", quiet)
                ? 0 : 1;
 }
