@@ -26,11 +26,12 @@ struct _GstDbmDec {
 
     /* The object lock. */
     gint song, repeats;
+    gboolean playing;     /* the whole file is here and has not failed to open */
+    GstEvent *later_seek; /* a seek without flushing, for the task to carry out */
     GstClockTime duration; /* GST_CLOCK_TIME_NONE until the file is open */
     guint64 position;      /* frames pushed since the song's start */
 
     /* The source pad's stream lock. */
-    gboolean playing; /* the whole file is here and has not failed to open */
     dbmplay_player *player;
     DbmLength plan;
     guint64 frame;  /* the frame the player renders next */
@@ -75,13 +76,14 @@ static void dbm_dec_reset(GstDbmDec *self)
     self->magic_checked = self->refused = FALSE;
     dbmplay_close(self->player);
     self->player = NULL;
-    self->playing = FALSE;
     self->frame = self->silent = 0;
     gst_segment_init(&self->segment, GST_FORMAT_TIME);
     self->need_segment = self->discont = TRUE;
     self->seqnum = gst_util_seqnum_next();
     g_clear_pointer(&self->tags, gst_tag_list_unref);
     GST_OBJECT_LOCK(self);
+    self->playing = FALSE;
+    gst_event_replace(&self->later_seek, NULL);
     self->duration = GST_CLOCK_TIME_NONE;
     self->position = 0;
     GST_OBJECT_UNLOCK(self);
@@ -300,13 +302,53 @@ static void dbm_dec_finish(GstDbmDec *self)
     gst_pad_push_event(self->srcpad, event);
 }
 
+/* Carries out a seek that dbm_dec_seek accepted; the caller holds the
+ * source pad's stream lock. */
+static void dbm_dec_apply_seek(GstDbmDec *self, GstEvent *event)
+{
+    gdouble rate;
+    GstFormat format;
+    GstSeekFlags flags;
+    GstSeekType start_type, stop_type;
+    gint64 start, stop;
+    gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
+    gst_segment_do_seek(&self->segment, rate, format, flags, start_type, start, stop_type, stop, NULL);
+    const guint64 frame = frame_at(self->segment.position);
+    if (self->player)
+        dbm_dec_seek_player(self, frame);
+    else
+        self->frame = frame;
+    GST_OBJECT_LOCK(self);
+    self->position = self->frame;
+    GST_OBJECT_UNLOCK(self);
+    self->need_segment = self->discont = TRUE;
+    self->seqnum = gst_event_get_seqnum(event);
+}
+
+/* Takes the seek left for the task, if there is one. */
+static GstEvent *dbm_dec_take_later_seek(GstDbmDec *self)
+{
+    GST_OBJECT_LOCK(self);
+    GstEvent *seek = self->later_seek;
+    self->later_seek = NULL;
+    GST_OBJECT_UNLOCK(self);
+    return seek;
+}
+
 static void dbm_dec_loop(gpointer user_data)
 {
     GstDbmDec *self = GST_DBM_DEC(user_data);
     if (!self->player && !dbm_dec_open(self)) {
+        GST_OBJECT_LOCK(self);
         self->playing = FALSE;
+        GST_OBJECT_UNLOCK(self);
         gst_pad_pause_task(self->srcpad);
         return;
+    }
+    GstEvent *seek = dbm_dec_take_later_seek(self);
+    if (seek) {
+        dbm_dec_apply_seek(self, seek);
+        gst_event_unref(seek);
     }
     if (self->need_segment) {
         GstEvent *segment = gst_event_new_segment(&self->segment);
@@ -328,45 +370,47 @@ static void dbm_dec_loop(gpointer user_data)
         GST_ELEMENT_FLOW_ERROR(self, flow);
         gst_pad_push_event(self->srcpad, gst_event_new_eos());
     }
+    /* A seek that came while the task was pausing still runs. */
+    GST_OBJECT_LOCK(self);
+    const gboolean again = self->later_seek != NULL;
+    GST_OBJECT_UNLOCK(self);
+    if (again)
+        gst_pad_start_task(self->srcpad, dbm_dec_loop, self, NULL);
 }
 
+/* Seeks in time at a positive rate. A flushing seek is carried out at once;
+ * one without flushing is left to the task, after the data already pushed,
+ * so that it never waits for downstream. */
 static gboolean dbm_dec_seek(GstDbmDec *self, GstEvent *event)
 {
     gdouble rate;
     GstFormat format;
     GstSeekFlags flags;
-    GstSeekType start_type, stop_type;
-    gint64 start, stop;
-    gst_event_parse_seek(event, &rate, &format, &flags, &start_type, &start, &stop_type, &stop);
+    gst_event_parse_seek(event, &rate, &format, &flags, NULL, NULL, NULL, NULL);
     if (format != GST_FORMAT_TIME || rate <= 0.0)
         return FALSE;
     const guint32 seqnum = gst_event_get_seqnum(event);
-    const gboolean flush = (flags & GST_SEEK_FLAG_FLUSH) != 0;
-    if (flush) {
-        GstEvent *flush_start = gst_event_new_flush_start();
-        gst_event_set_seqnum(flush_start, seqnum);
-        gst_pad_push_event(self->srcpad, flush_start);
-    } else {
-        gst_pad_pause_task(self->srcpad);
+    gboolean playing;
+    if (!(flags & GST_SEEK_FLAG_FLUSH)) {
+        GST_OBJECT_LOCK(self);
+        gst_event_replace(&self->later_seek, event);
+        playing = self->playing;
+        GST_OBJECT_UNLOCK(self);
+        return !playing || gst_pad_start_task(self->srcpad, dbm_dec_loop, self, NULL);
     }
+    GstEvent *flush_start = gst_event_new_flush_start();
+    gst_event_set_seqnum(flush_start, seqnum);
+    gst_pad_push_event(self->srcpad, flush_start);
     GST_PAD_STREAM_LOCK(self->srcpad);
-    gst_segment_do_seek(&self->segment, rate, format, flags, start_type, start, stop_type, stop, NULL);
-    const guint64 frame = frame_at(self->segment.position);
-    if (self->player)
-        dbm_dec_seek_player(self, frame);
-    else
-        self->frame = frame;
+    dbm_dec_apply_seek(self, event);
+    GstEvent *flush_stop = gst_event_new_flush_stop(TRUE);
+    gst_event_set_seqnum(flush_stop, seqnum);
+    gst_pad_push_event(self->srcpad, flush_stop);
     GST_OBJECT_LOCK(self);
-    self->position = self->frame;
+    gst_event_replace(&self->later_seek, NULL);
+    playing = self->playing;
     GST_OBJECT_UNLOCK(self);
-    self->need_segment = self->discont = TRUE;
-    self->seqnum = seqnum;
-    if (flush) {
-        GstEvent *flush_stop = gst_event_new_flush_stop(TRUE);
-        gst_event_set_seqnum(flush_stop, seqnum);
-        gst_pad_push_event(self->srcpad, flush_stop);
-    }
-    if (self->playing)
+    if (playing)
         gst_pad_start_task(self->srcpad, dbm_dec_loop, self, NULL);
     GST_PAD_STREAM_UNLOCK(self->srcpad);
     return TRUE;
@@ -407,10 +451,10 @@ static gboolean dbm_dec_sink_event(GstPad *pad, GstObject *parent, GstEvent *eve
     (void)pad;
     GstDbmDec *self = GST_DBM_DEC(parent);
     if (GST_EVENT_TYPE(event) == GST_EVENT_EOS && !self->refused) {
-        GST_PAD_STREAM_LOCK(self->srcpad);
+        GST_OBJECT_LOCK(self);
         self->playing = TRUE;
+        GST_OBJECT_UNLOCK(self);
         gst_pad_start_task(self->srcpad, dbm_dec_loop, self, NULL);
-        GST_PAD_STREAM_UNLOCK(self->srcpad);
     }
     gst_event_unref(event);
     return TRUE;

@@ -56,9 +56,11 @@ void collectMessages(GstBus *bus, bool failed, Played &run)
     }
 }
 
-// Plays `path` with the element's `properties`, after a flushing seek to
-// `seek` when it is valid, to the end or an error.
-Played play(const std::string &path, const std::string &properties, GstClockTime seek = GST_CLOCK_TIME_NONE)
+// Plays `path` with the element's `properties`, after a seek to `seek` (up
+// to `stop`) with `flags` when it is valid, to the end or an error. Only the
+// buffers from the last discontinuity on are kept.
+Played play(const std::string &path, const std::string &properties, GstClockTime seek = GST_CLOCK_TIME_NONE,
+            GstSeekFlags flags = GST_SEEK_FLAG_FLUSH, GstClockTime stop = GST_CLOCK_TIME_NONE)
 {
     const std::string description =
         "filesrc location=" + path + " ! dbmdec " + properties + " ! appsink name=sink sync=false";
@@ -74,13 +76,16 @@ Played play(const std::string &path, const std::string &properties, GstClockTime
     if (ok && gst_element_query_duration(pipeline, GST_FORMAT_TIME, &duration))
         run.duration = GstClockTime(duration);
     if (ok && GST_CLOCK_TIME_IS_VALID(seek))
-        ok = gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH), gint64(seek));
+        ok = gst_element_seek(pipeline, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, gint64(seek),
+                              GST_CLOCK_TIME_IS_VALID(stop) ? GST_SEEK_TYPE_SET : GST_SEEK_TYPE_NONE, gint64(stop));
     if (ok)
         gst_element_set_state(pipeline, GST_STATE_PLAYING);
     uint64_t next = 0;
     while (GstSample *sample = ok ? gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND) : nullptr) {
         GstBuffer *buffer = gst_sample_get_buffer(sample);
         const uint64_t first = GST_BUFFER_OFFSET(buffer), end = GST_BUFFER_OFFSET_END(buffer);
+        if (GST_BUFFER_IS_DISCONT(buffer))
+            run.pcm.clear();
         run.first = run.pcm.empty() ? first : run.first;
         next = run.pcm.empty() ? first : next;
         run.timestamps = run.timestamps && first == next && GST_BUFFER_PTS(buffer) == frameTime(first) &&
@@ -136,19 +141,24 @@ TEST_F(Dbmdec, SeeksGiveTheLibrarysFramesAfterTheSameSeek)
         const char *rule;
         GstClockTime time;
         uint64_t frame; // the first frame played
+        GstSeekFlags flags = GST_SEEK_FLAG_FLUSH;
+        uint64_t stop = 0; // the stream's end when not 0
     } cases[] = {
         {"a seek to 0 plays from the start", 0, 0},
         {"inside a tick (882 frames at tempo 125)", frameTime(7 * 882 + 300), 7 * 882 + 300},
         {"a time between two frames starts at the later one", frameTime(30001) + 1, 30002},
         {"into the second order position", frameTime(16 * libtest::ROW + 5), 16 * libtest::ROW + 5},
         {"into the echo tail after the song's end", frameTime(songEnd + 1234), songEnd + 1234},
+        {"a seek without flushing follows what was pushed; a stop ends the stream", frameTime(40000), 40000,
+         GST_SEEK_FLAG_NONE, 90001},
     };
     ASSERT_TRUE(whole.error.empty()) << whole.error;
     for (const Case &c : cases) {
-        const Played run = play(path, "", c.time);
+        const Played run =
+            play(path, "", c.time, c.flags, c.stop ? frameTime(c.stop) : GST_CLOCK_TIME_NONE);
         EXPECT_EQ(run.first, c.frame) << c.rule;
         EXPECT_TRUE(run.timestamps) << c.rule;
-        EXPECT_EQ(run.first + run.pcm.size() / 2, whole.pcm.size() / 2) << c.rule << ": the stream's end";
+        EXPECT_EQ(run.first + run.pcm.size() / 2, c.stop ? c.stop : whole.pcm.size() / 2) << c.rule << ": the end";
         EXPECT_EQ(run.pcm, library(path, 0, c.frame, run.pcm.size() / 2)) << c.rule;
     }
 }
