@@ -11,9 +11,11 @@
  * stream): "song", the song to play (an error when the module has no such
  * song), and "repeats", how many more times a looping song plays its loop.
  *
- * Seeking: in time, flushing or not, also before the file has arrived; the
- * audio after a seek to T starts at the first frame at or after T and is
- * what the library renders after dbmplay_seek to that frame. Queries:
+ * Seeking: in time at a positive rate, flushing or not (a seek without
+ * flushing follows the data already pushed), with or without a stop, also
+ * before the file has arrived; the audio after a seek to T starts at the
+ * first frame at or after T and is what the library renders after
+ * dbmplay_seek to that frame. A segment seek ends with segment-done. Queries:
  * duration (the song-length scan; once the end of a tail is found, the
  * stream's true length, announced by a duration-changed message), position
  * and seeking. Tags: the module's name as title, the song as track number
@@ -23,8 +25,9 @@
  * DBM_DEC_MAX_FILE_BYTES posts an error message naming the cause.
  *
  * Threads: the file is collected on upstream's streaming thread; the player
- * is used only by the source pad's task and by seeks holding that pad's
- * stream lock; properties, the duration and the position are guarded by the
+ * is used only by the source pad's task and by flushing seeks holding that
+ * pad's stream lock; the properties, whether the stream has started, a seek
+ * left for the task, the duration and the position are guarded by the
  * object lock.
  */
 #ifndef DBMDEC_H
