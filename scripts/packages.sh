@@ -25,8 +25,11 @@ ensure_packages() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 }
 
-# What building and running the plug-in, kvplay and the native tests needs.
+# What building and running the plug-in, kvplay, the GStreamer plug-in (gst/)
+# and the native tests needs.
 BASE_PACKAGES=(build-essential cmake git pkg-config googletest libgtest-dev libbenchmark-dev
-               libsndfile1-dev libcli11-dev)
+               libsndfile1-dev libcli11-dev
+               libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+               gstreamer1.0-plugins-base gstreamer1.0-plugins-base-apps)
 # The PowerPC cross build and its emulator; clang for the fuzz targets.
 TEST_PACKAGES=(g++-powerpc-linux-gnu qemu-user clang libclang-rt-14-dev)
