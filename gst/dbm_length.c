@@ -1,6 +1,8 @@
 /* How much of a song the dbmdec element plays (see dbm_length.h). */
 #include "dbm_length.h"
 
+#include <stdlib.h>
+
 static uint64_t min_u64(uint64_t a, uint64_t b)
 {
     return a < b ? a : b;
@@ -41,10 +43,7 @@ void dbm_length_fade(const DbmLength *plan, int16_t *samples, uint64_t first, ui
     }
 }
 
-uint64_t dbm_length_audible(const int16_t *samples, uint64_t count)
+int dbm_length_loud(const int16_t *frame)
 {
-    for (uint64_t f = count; f > 0; --f)
-        if (samples[2 * f - 2] || samples[2 * f - 1])
-            return f;
-    return 0;
+    return abs(frame[0]) > DBM_QUIET_LEVEL || abs(frame[1]) > DBM_QUIET_LEVEL;
 }

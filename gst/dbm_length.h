@@ -1,11 +1,12 @@
 /*
  * How much of a song the dbmdec element plays, the same rule as kvplay's.
  *
- * A song that stops plays its scanned length, then its echo tail: the tail
- * goes on, in blocks of DBM_TAIL_BLOCK frames counted from the song's end,
- * until a run of DBM_SILENT_FRAMES silent frames has built up by the end of
- * a block (that run is not played) or DBM_TAIL_FRAMES frames have followed
- * the song's end. A frame is silent when both its samples are zero.
+ * A song that stops plays its scanned length, then its echo tail, rendered in
+ * blocks of DBM_TAIL_BLOCK frames counted from the song's end: the tail goes
+ * on until its output has stayed within +-DBM_QUIET_LEVEL for
+ * DBM_QUIET_FRAMES frames (that quiet run is not played), or DBM_TAIL_FRAMES
+ * frames have followed the song's end. Integer echo tails settle at +-1
+ * instead of reaching zero, hence a level.
  *
  * A song that loops plays its first pass and `repeats` more passes of its
  * loop; a song that never stops plays DBM_ENDLESS_FRAMES. Both are cut off
@@ -20,7 +21,8 @@
 #include <stdint.h>
 
 #define DBM_TAIL_BLOCK 4096
-#define DBM_SILENT_FRAMES ((uint64_t)DBMPLAY_RATE)
+#define DBM_QUIET_FRAMES ((uint64_t)DBMPLAY_RATE)
+#define DBM_QUIET_LEVEL 2 /* about -84 dBFS */
 #define DBM_TAIL_FRAMES ((uint64_t)3 * DBMPLAY_RATE)
 #define DBM_ENDLESS_FRAMES ((uint64_t)300 * DBMPLAY_RATE)
 #define DBM_LONGEST_FADE ((uint64_t)2 * DBMPLAY_RATE)
@@ -39,8 +41,7 @@ DbmLength dbm_length_plan(const dbmplay_song_length *length, int repeats);
  * stereo) that start at frame `first` of the song. */
 void dbm_length_fade(const DbmLength *plan, int16_t *samples, uint64_t first, uint64_t count);
 
-/* The number of leading frames of `count` that end with the last frame that
- * is not silent; 0 when all are silent. */
-uint64_t dbm_length_audible(const int16_t *samples, uint64_t count);
+/* Whether a sample of the stereo frame lies beyond +-DBM_QUIET_LEVEL. */
+int dbm_length_loud(const int16_t *frame);
 
 #endif

@@ -35,7 +35,7 @@ struct _GstDbmDec {
     dbmplay_player *player;
     DbmLength plan;
     guint64 frame;  /* the frame the player renders next */
-    guint64 silent; /* silent tail frames rendered but held back */
+    GByteArray *held; /* quiet tail frames rendered but held back */
     GstSegment segment;
     gboolean need_segment, discont;
     guint32 seqnum;
@@ -76,7 +76,8 @@ static void dbm_dec_reset(GstDbmDec *self)
     self->magic_checked = self->refused = FALSE;
     dbmplay_close(self->player);
     self->player = NULL;
-    self->frame = self->silent = 0;
+    self->frame = 0;
+    g_byte_array_set_size(self->held, 0);
     gst_segment_init(&self->segment, GST_FORMAT_TIME);
     self->need_segment = self->discont = TRUE;
     self->seqnum = gst_util_seqnum_next();
@@ -93,7 +94,7 @@ static void dbm_dec_reset(GstDbmDec *self)
 static void dbm_dec_seek_player(GstDbmDec *self, guint64 frame)
 {
     self->frame = MIN(frame, stream_end(self));
-    self->silent = 0;
+    g_byte_array_set_size(self->held, 0);
     if (self->frame == stream_end(self))
         return;
     const int result = dbmplay_seek(self->player, self->frame);
@@ -188,19 +189,24 @@ static gboolean dbm_dec_open(GstDbmDec *self)
     return TRUE;
 }
 
-/* Pushes `zeros` silent frames followed by `count` frames of `samples` as one
- * buffer that starts at frame `first`. */
-static GstFlowReturn dbm_dec_push(GstDbmDec *self, guint64 first, guint64 zeros, const int16_t *samples,
-                                  guint64 count)
+static guint64 held_frames(const GstDbmDec *self)
 {
-    const guint64 frames = zeros + count;
+    return self->held->len / FRAME_BYTES;
+}
+
+/* Pushes the held frames followed by `count` frames of `samples` as one
+ * buffer that starts at frame `first`; nothing is held afterwards. */
+static GstFlowReturn dbm_dec_push(GstDbmDec *self, guint64 first, const int16_t *samples, guint64 count)
+{
+    const guint64 held = held_frames(self), frames = held + count;
     GstBuffer *buffer = gst_buffer_new_allocate(NULL, frames * FRAME_BYTES, NULL);
     if (!buffer)
         return GST_FLOW_ERROR;
-    if (zeros)
-        gst_buffer_memset(buffer, 0, 0, zeros * FRAME_BYTES);
+    if (held)
+        gst_buffer_fill(buffer, 0, self->held->data, self->held->len);
     if (count)
-        gst_buffer_fill(buffer, zeros * FRAME_BYTES, samples, count * FRAME_BYTES);
+        gst_buffer_fill(buffer, held * FRAME_BYTES, samples, count * FRAME_BYTES);
+    g_byte_array_set_size(self->held, 0);
     GST_BUFFER_OFFSET(buffer) = first;
     GST_BUFFER_OFFSET_END(buffer) = first + frames;
     GST_BUFFER_PTS(buffer) = frame_time(first);
@@ -235,40 +241,46 @@ static GstFlowReturn dbm_dec_push_song(GstDbmDec *self, guint64 stop)
     dbmplay_render(self->player, self->block, count);
     dbm_length_fade(&self->plan, self->block, first, count);
     self->frame += count;
-    return dbm_dec_push(self, first, 0, self->block, count);
+    return dbm_dec_push(self, first, self->block, count);
 }
 
-/* One block of the echo tail, up to frame `stop`: silent frames are held
- * back until sound follows them, and a long enough silent run ends the
- * stream (dbm_length.h). */
+/* One block of the echo tail, up to frame `stop`: quiet frames are held back
+ * until a louder one follows, and a quiet run of DBM_QUIET_FRAMES ends the
+ * stream where it began (dbm_length.h). */
 static GstFlowReturn dbm_dec_push_tail(GstDbmDec *self, guint64 stop)
 {
     const guint64 into = self->frame - self->plan.song_frames;
     const guint64 count = MIN(DBM_TAIL_BLOCK - into % DBM_TAIL_BLOCK, stop - self->frame);
     dbmplay_render(self->player, self->block, count);
-    const guint64 audible = dbm_length_audible(self->block, count);
-    const guint64 first = self->frame - self->silent, held = self->silent;
+    const guint64 start = self->frame, held = held_frames(self);
     self->frame += count;
-    GstFlowReturn flow = GST_FLOW_OK;
-    if (audible) {
-        flow = dbm_dec_push(self, first, held, self->block, audible);
-        self->silent = count - audible;
-    } else {
-        self->silent += count;
+    guint64 quiet_from = 0; /* the frame after the block's last loud one */
+    for (guint64 f = 0; f < count; ++f) {
+        if (dbm_length_loud(&self->block[2 * f])) {
+            quiet_from = f + 1;
+        } else if ((quiet_from ? 0 : held) + f + 1 - quiet_from >= DBM_QUIET_FRAMES) {
+            GstFlowReturn flow = GST_FLOW_OK;
+            if (quiet_from)
+                flow = dbm_dec_push(self, start - held, self->block, quiet_from);
+            g_byte_array_set_size(self->held, 0);
+            if (flow != GST_FLOW_OK)
+                return flow;
+            dbm_dec_found_end(self, start + quiet_from - (quiet_from ? 0 : held));
+            return GST_FLOW_EOS;
+        }
     }
-    if (flow != GST_FLOW_OK)
-        return flow;
-    if (self->silent >= DBM_SILENT_FRAMES) {
-        dbm_dec_found_end(self, self->frame - self->silent);
-        return GST_FLOW_EOS;
+    if (quiet_from) {
+        const GstFlowReturn flow = dbm_dec_push(self, start - held, self->block, quiet_from);
+        if (flow != GST_FLOW_OK)
+            return flow;
     }
+    g_byte_array_append(self->held, (const guint8 *)&self->block[2 * quiet_from],
+                        (guint)((count - quiet_from) * FRAME_BYTES));
     if (self->frame < stop)
         return GST_FLOW_OK;
     if (stop == stream_end(self))
         dbm_dec_found_end(self, stop);
-    const guint64 silent = self->silent;
-    self->silent = 0;
-    return silent ? dbm_dec_push(self, stop - silent, silent, NULL, 0) : GST_FLOW_OK;
+    return held_frames(self) ? dbm_dec_push(self, stop - held_frames(self), NULL, 0) : GST_FLOW_OK;
 }
 
 /* The next block of the stream; GST_FLOW_EOS once it has ended. */
@@ -560,6 +572,7 @@ static void dbm_dec_finalize(GObject *object)
     GstDbmDec *self = GST_DBM_DEC(object);
     dbm_dec_reset(self);
     g_object_unref(self->file);
+    g_byte_array_unref(self->held);
     G_OBJECT_CLASS(gst_dbm_dec_parent_class)->finalize(object);
 }
 
@@ -605,6 +618,7 @@ static void gst_dbm_dec_init(GstDbmDec *self)
     gst_element_add_pad(GST_ELEMENT(self), self->srcpad);
 
     self->file = gst_adapter_new();
+    self->held = g_byte_array_new();
     dbm_dec_reset(self);
 }
 

@@ -1,16 +1,33 @@
 // The dbmdec element in a pipeline (filesrc ! dbmdec ! appsink), compared
 // with the library's own output for the same module, song and seek.
-#include "tests/lib/library_support.h"
+#include "dbmplay.h"
+#include "tests/lib/songs_module.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
 
-using libtest::Pcm;
+using Pcm = std::vector<int16_t>;
+
+// The next `frames` frames of the player, in requests of `request`.
+Pcm libraryRender(dbmplay_player *player, uint32_t frames, uint32_t request)
+{
+    Pcm out(2 * size_t(frames));
+    for (uint32_t done = 0; done < frames; done += request)
+        if (dbmplay_render(player, &out[2 * size_t(done)], std::min(request, frames - done)) != DBMPLAY_OK)
+            break;
+    return out;
+}
+
+Pcm slice(const Pcm &pcm, uint32_t from, uint32_t frames)
+{
+    return Pcm(pcm.begin() + 2 * size_t(from), pcm.begin() + 2 * size_t(from + frames));
+}
 
 struct Played {
     Pcm pcm;
@@ -111,7 +128,7 @@ Pcm library(const std::string &path, int song, uint64_t from, size_t frames)
     dbmplay_player *player = dbmplay_open_file(path.c_str(), nullptr, nullptr);
     dbmplay_select_song(player, song);
     dbmplay_seek(player, from);
-    Pcm pcm = libtest::libraryRender(player, uint32_t(frames), 4096);
+    Pcm pcm = libraryRender(player, uint32_t(frames), 4096);
     dbmplay_close(player);
     return pcm;
 }
@@ -180,7 +197,7 @@ TEST_F(Dbmdec, SongsRepeatsTagsAndDuration)
     const Played looped = play(path, "song=3 repeats=2");
     EXPECT_EQ(looped.duration, frameTime(frames));
     ASSERT_EQ(looped.pcm.size(), 2 * frames);
-    EXPECT_EQ(libtest::slice(looped.pcm, 0, uint32_t(unfaded)), library(path, 3, 0, unfaded));
+    EXPECT_EQ(slice(looped.pcm, 0, uint32_t(unfaded)), library(path, 3, 0, unfaded));
 
     EXPECT_EQ(play(path, "song=4").error, "The module has no song 4: its songs are 0 to 3.");
 }

@@ -2,7 +2,7 @@
 // the argument: songs.dbm (the library tests' module, whose echo outlasts
 // the longest tail) and quiet.dbm, whose tail falls silent: a sample without
 // a loop and no echo.
-#include "tests/lib/library_support.h"
+#include "tests/lib/songs_module.h"
 
 #include <fstream>
 
