@@ -7,6 +7,8 @@
 #include "tools/demo/embedded_demo.h"
 #include "tools/kvplay/batch.h"
 #include "tools/kvplay/info_report.h"
+#include "tools/kvplay/library_jobs.h"
+#include "tools/kvplay/library_render.h"
 #include "tools/kvplay/options.h"
 #include "tools/kvplay/plugin_path.h"
 #include "tools/kvplay/progress.h"
@@ -114,16 +116,21 @@ int main(int argc, char **argv)
         return writeDemo(options.writeDemo) ? 0 : 1;
 
     useStaticCore();
-    const std::vector<RenderJob> jobs = makeJobs(options);
+    std::vector<RenderJob> jobs = makeJobs(options);
     if (options.info && !options.version)
         return describe(jobs);
+    // Choices the plug-in's stream cannot serve are rendered through the library.
+    const MemoryModule demoModule{DEMO_SOURCE, demo::EMBEDDED_MODULE, demo::EMBEDDED_MODULE_SIZE};
+    if (options.play.any() && !options.version)
+        if (int status = planLibraryJobs(options, demoModule, jobs); status >= 0)
+            return status;
     if (!outputsAreSafe(jobs))
         return 2;
 
     const std::string pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
     StreamPlugin plugin;
     std::string error;
-    if (!plugin.start(pluginPath, error)) {
+    if ((!options.play.any() || options.version) && !plugin.start(pluginPath, error)) {
         std::fprintf(stderr, "kvplay: cannot load the plug-in: %s\n", error.c_str());
         return 1;
     }
@@ -136,7 +143,8 @@ int main(int argc, char **argv)
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     size_t failures = runBatch(jobs.size(), options.jobs, [&](size_t i) {
         std::string reason;
-        if (renderModule(jobs[i], options.seconds, options.tail, plugin, progress, reason))
+        if (jobs[i].library ? renderThroughLibrary(jobs[i], options.seconds, options.tail, progress, reason)
+                            : renderModule(jobs[i], options.seconds, options.tail, plugin, progress, reason))
             return true;
         progress.message("kvplay: " + reason);
         return false;

@@ -33,6 +33,7 @@ int parseOptions(int argc, char **argv, Options &options)
         ->capture_default_str();
     app.add_option("--write-demo", options.writeDemo, "Write the built-in demo module to this file");
     app.add_flag("-V,--version", options.version, "Name, version and revision of the plug-in");
+    addPlayChoices(app, options.play);
 
     try {
         app.parse(argc, argv);
@@ -42,6 +43,12 @@ int parseOptions(int argc, char **argv, Options &options)
     if (!options.output.empty() && options.files.size() > 1) {
         std::fprintf(stderr, "kvplay: -o names one output, but %zu files were given\n",
                      options.files.size());
+        return 2;
+    }
+    if (!options.plugin.empty() && options.play.any()) {
+        std::fprintf(stderr, "kvplay: %s needs the player library; a plug-in's stream plays only song 0 "
+                             "from its start with every track: leave out --plugin\n",
+                     options.play.firstGiven().c_str());
         return 2;
     }
     return -1;

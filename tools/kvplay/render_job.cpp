@@ -1,6 +1,7 @@
 #include "tools/kvplay/render_job.h"
 
 #include "tools/kvplay/audio_output.h"
+#include "tools/kvplay/frame_shaping.h"
 #include "tools/kvplay/progress.h"
 #include "tools/kvplay/static_core.h"
 #include "tools/kvplay/stream_plugin.h"
@@ -13,31 +14,6 @@ namespace kvplay {
 namespace {
 
 constexpr uint32_t BLOCK_FRAMES = 4096;
-
-// Frames [from, to) of a song of `fadeEnd` frames whose last `fadeFrames`
-// fall linearly to silence.
-void applyFade(int16_t *frames, uint64_t from, uint64_t to, uint64_t fadeEnd, uint64_t fadeFrames)
-{
-    if (!fadeFrames)
-        return;
-    const uint64_t fadeStart = fadeEnd - fadeFrames;
-    for (uint64_t f = std::max(from, fadeStart); f < to; ++f) {
-        const int64_t left = int64_t(fadeEnd - f);
-        for (int c = 0; c < 2; ++c) {
-            int16_t &s = frames[2 * (f - from) + c];
-            s = int16_t(int64_t(s) * left / int64_t(fadeFrames));
-        }
-    }
-}
-
-// Index after the last frame with a non-zero sample, 0 if all are silent.
-size_t audibleEnd(const int16_t *frames, size_t count)
-{
-    for (size_t f = count; f > 0; --f)
-        if (frames[2 * f - 2] || frames[2 * f - 1])
-            return f;
-    return 0;
-}
 
 class Renderer {
 public:

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tools/kvplay/length_plan.h"
+#include "tools/kvplay/library_play.h"
 
 #include <string>
 
@@ -16,6 +17,7 @@ struct RenderJob {
     std::string display; // the file's name in messages
     std::string output;  // a path, or "-" for standard output
     bool raw;            // headerless native frames
+    std::optional<LibraryPlay> library = {}; // set: rendered through libdbmplay (library_render.h)
 };
 
 // Loads the module with the static core (for the reason a file cannot be
