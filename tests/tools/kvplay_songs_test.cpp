@@ -116,7 +116,7 @@ TEST_F(KvplaySongs, MutesSolosAndStemsAreTheMixWithOnlyThoseTracks)
         ASSERT_TRUE(mix[i] - sum[i] >= 0 && mix[i] - sum[i] <= 3) << "sample " << i;
 }
 
-TEST(KvplaySongsLoop, RepeatPlaysTheLoopNMoreTimesThenFades)
+TEST(KvplaySongsLoop, RepeatPlaysTheLoopNMoreTimesThenFadesAndInfoGivesThePass)
 {
     Workspace w;
     modwriter::ModuleSpec loop = kvplaytest::shortModule(true);
@@ -128,6 +128,9 @@ TEST(KvplaySongsLoop, RepeatPlaysTheLoopNMoreTimesThenFades)
     const Samples repeated = samples(w, "repeat.wav"), plain = samples(w, "loop.wav");
     ASSERT_EQ(repeated.size(), 2 * (end + 2 * 44100)) << "then two seconds of fade";
     EXPECT_TRUE(std::equal(repeated.begin(), repeated.begin() + std::ptrdiff_t(2 * end), plain.begin()));
+    const std::string info = w.kvplay("--info loop.dbm").output;
+    EXPECT_NE(info.find("\n        loops: one pass 0:01.8 (79380 frames), then again from 0:00.0 (0 frames)\n"),
+              std::string::npos) << info;
 }
 
 TEST(KvplaySongsErrors, ChoicesThatDoNotFitTheModuleGetOneLineAndStatus2)

@@ -159,9 +159,10 @@ bool renderThroughLibrary(const RenderJob &job, std::optional<double> seconds, d
                                               play.heard.begin()) || play.stem < 0;
     if (play.length.ending != DBMPLAY_SONG_STOPS && !repeats && firstOutput) {
         char line[160];
-        std::snprintf(line, sizeof line, ": the song never stops; rendering %g seconds with a fade-out%s",
-                      double(plan.songFrames) / OUTPUT_RATE,
-                      play.length.ending == DBMPLAY_SONG_LOOPS ? " (--repeat N plays its loop N more times)" : "");
+        const bool loops = play.length.ending == DBMPLAY_SONG_LOOPS;
+        std::snprintf(line, sizeof line, ": the song %s; rendering %g seconds with a fade-out%s",
+                      loops ? "loops for ever" : "never stops", double(plan.songFrames) / OUTPUT_RATE,
+                      loops ? " (--repeat N plays its loop N more times)" : "");
         progress.message(job.display + line);
     }
 

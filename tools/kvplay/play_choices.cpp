@@ -68,7 +68,8 @@ void addPlayChoices(CLI::App &app, PlayChoices &choices)
     CLI::Option *song = app.add_option("--song", choices.song,
                                        "Play song N (counted from 0, as --info lists them); the output "
                                        "is <name>.songN.wav")
-                            ->check(CLI::Range(0, 254));
+                            ->check(CLI::Range(0, 254))
+                            ->type_name("N");
     app.add_flag("--all-songs", choices.allSongs, "Render every song, each to <name>.songN.wav")
         ->excludes(song);
     CLI::Option *start =
@@ -79,24 +80,29 @@ void addPlayChoices(CLI::App &app, PlayChoices &choices)
             ->check([](const std::string &text) {
                 return parsePlayTime(text) ? std::string()
                                            : "a time in seconds or minutes:seconds, at most 4 hours";
-            });
+            })
+            ->type_name("TIME");
     app.add_option("--start-order", choices.startOrder,
                    "Start where the song first plays order position N (counted from 0)")
         ->check(CLI::NonNegativeNumber)
+        ->type_name("N")
         ->excludes(start);
     app.add_option("--repeat", choices.repeat,
                    "For a song that loops: play the loop N more times, then fade out "
                    "(a song that stops plays as it is)")
         ->check(CLI::Range(0u, 1000u))
+        ->type_name("N")
         ->excludes("--seconds");
     app.add_option("--mute", choices.mute, "Leave out these tracks (counted from 1, comma-separated: 1,3)")
         ->delimiter(',')
         ->allow_extra_args(false)
-        ->check(CLI::Range(1, 65535));
+        ->check(CLI::Range(1, 65535))
+        ->type_name("LIST");
     app.add_option("--solo", choices.solo, "Play only these tracks (counted from 1, comma-separated)")
         ->delimiter(',')
         ->allow_extra_args(false)
-        ->check(CLI::Range(1, 65535));
+        ->check(CLI::Range(1, 65535))
+        ->type_name("LIST");
     app.add_flag("--stems", choices.stems,
                  "One output per track heard, <name>.trackNN.wav, each the mix with only that track; "
                  "they add up to the full mix (see the README)");
