@@ -40,13 +40,16 @@ PlayerPtr startPlayer(const RenderJob &job, int only, uint64_t &start, std::stri
         const bool heard = only < 0 ? size_t(t) < play.heard.size() && play.heard[size_t(t)] : t == only;
         dbmplay_mute_track(player.get(), t, !heard);
     }
-    // A voice that finds no memory on the way is left out, as in rendering.
-    if (play.startOrder >= 0)
-        dbmplay_seek_order(player.get(), play.startOrder);
-    else
-        dbmplay_seek(player.get(), play.startFrame);
+    // A voice that finds no memory on the way is left out, as in rendering;
+    // a seek that could not start stays at frame 0.
+    const int sought = play.startOrder >= 0 ? dbmplay_seek_order(player.get(), play.startOrder)
+                                            : dbmplay_seek(player.get(), play.startFrame);
     dbmplay_position position{};
     dbmplay_get_position(player.get(), &position);
+    if (sought != DBMPLAY_OK && position.frame == 0 && (play.startOrder > 0 || play.startFrame > 0)) {
+        reason = "not enough memory";
+        return nullptr;
+    }
     if (play.startOrder > 0 && position.frame == 0) {
         reason = "song " + std::to_string(play.song) + " never reaches order position " +
                  std::to_string(play.startOrder);

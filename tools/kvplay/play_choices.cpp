@@ -68,7 +68,7 @@ void addPlayChoices(CLI::App &app, PlayChoices &choices)
     CLI::Option *song = app.add_option("--song", choices.song,
                                        "Play song N (counted from 0, as --info lists them); the output "
                                        "is <name>.songN.wav")
-                            ->check(CLI::Range(0, 254))
+                            ->check(CLI::Range(0, 65535))
                             ->type_name("N");
     app.add_flag("--all-songs", choices.allSongs, "Render every song, each to <name>.songN.wav")
         ->excludes(song);
@@ -84,13 +84,13 @@ void addPlayChoices(CLI::App &app, PlayChoices &choices)
             ->type_name("TIME");
     app.add_option("--start-order", choices.startOrder,
                    "Start where the song first plays order position N (counted from 0)")
-        ->check(CLI::NonNegativeNumber)
+        ->check(CLI::Range(0, 65535))
         ->type_name("N")
         ->excludes(start);
     app.add_option("--repeat", choices.repeat,
                    "For a song that loops: play the loop N more times, then fade out "
                    "(a song that stops plays as it is)")
-        ->check(CLI::Range(0u, 1000u))
+        ->check(CLI::Range(0u, 1000000u))
         ->type_name("N")
         ->excludes("--seconds");
     app.add_option("--mute", choices.mute, "Leave out these tracks (counted from 1, comma-separated: 1,3)")
