@@ -140,7 +140,7 @@ TEST(KvplaySongsErrors, ChoicesThatDoNotFitTheModuleGetOneLineAndStatus2)
     const char *cases[][2] = {
         {"--song 300", "kvplay: three.dbm: song 300 is out of range: the module has 3 songs, 0 to 2\n"},
         {"--mute 5", "kvplay: three.dbm: track 5 is out of range: the module has 4 tracks, 1 to 4\n"},
-        {"--start-order 2", "kvplay: three.dbm: order position 2 is out of range: song 0 has 2, 0 to 1\n"},
+        {"--start-order 2", "kvplay: three.dbm: order position 2 is out of range: song 0 has 2 order positions, 0 to 1\n"},
         {"--start 2:00", "kvplay: three.dbm: --start 2:00.0 is past the end of song 0 (0:0"},
         {"--stems --solo 1 --mute 1", "kvplay: three.dbm: --stems has no track to write: every track is muted\n"},
         {"--all-songs -o x.wav", "kvplay: three.dbm: -o names one output, but this makes 3 (one per song); "

@@ -26,10 +26,9 @@ std::string timeText(uint64_t frames)
 // "3 songs, 0 to 2", "1 song, song 0"; `first` is the number of the first.
 std::string counted(int count, const std::string &noun, int first)
 {
-    const std::string plural = noun.empty() ? "" : " " + noun + (count == 1 ? "" : "s");
     if (count == 1)
-        return "1" + plural + ", " + (noun.empty() ? "" : noun + " ") + std::to_string(first);
-    return std::to_string(count) + plural + ", " + std::to_string(first) + " to " +
+        return "1 " + noun + ", " + noun + " " + std::to_string(first);
+    return std::to_string(count) + " " + noun + "s, " + std::to_string(first) + " to " +
            std::to_string(first + count - 1);
 }
 
@@ -123,13 +122,13 @@ int planFile(const Options &options, const MemoryModule &memory, const RenderJob
     const size_t outputs = size_t(lastSong - firstSong + 1) * stems.size();
     if (!options.output.empty() && outputs > 1)
         return refuse(job, "-o names one output, but this makes " + std::to_string(outputs) +
-                               " (one per " + (choices.stems ? "track" : "song") + "); use -f to choose the format");
+                               " (one per " + (!choices.stems ? "song" : choices.allSongs ? "song and track" : "track") + "); use -f to choose the format");
 
     for (int song = firstSong; song <= lastSong; ++song) {
         if (choices.startOrder && *choices.startOrder >= dbmplay_order_count(player.get(), song))
             return refuse(job, "order position " + std::to_string(*choices.startOrder) + " is out of range: song " +
                                    std::to_string(song) + " has " +
-                                   counted(dbmplay_order_count(player.get(), song), "", 0));
+                                   counted(dbmplay_order_count(player.get(), song), "order position", 0));
         play.song = song;
         if (dbmplay_get_song_length(player.get(), song, &play.length) != DBMPLAY_OK)
             return refuse(job, "song " + std::to_string(song) + " cannot be played");
