@@ -1,7 +1,8 @@
 // kvplay: renders DBM0 modules to audio files through the digibooster.kvp
-// plug-in, hosted the way the Kestrova host does it. Exit status: 0 when
-// every file was rendered (or described), 1 when any failed, 2 on a usage
-// error.
+// plug-in, hosted the way the Kestrova host does it, or through libdbmplay
+// for what the plug-in's stream cannot play (songs, starts, mutes, stems).
+// Exit status: 0 when every file was rendered (or described), 1 when any
+// failed, 2 on a usage error.
 
 #include "host/memory_budget.h"
 #include "tools/kvplay/batch.h"
@@ -9,6 +10,8 @@
 #include "tools/kvplay/info_report.h"
 #include "tools/kvplay/interrupt.h"
 #include "tools/kvplay/jobs.h"
+#include "tools/kvplay/library_jobs.h"
+#include "tools/kvplay/library_render.h"
 #include "tools/kvplay/options.h"
 #include "tools/kvplay/plugin_path.h"
 #include "tools/kvplay/progress.h"
@@ -76,16 +79,20 @@ int main(int argc, char **argv)
 
     kvhost::setMemoryBudget(options.memoryLimit);
     useStaticCore();
-    const std::vector<RenderJob> jobs = makeJobs(options);
+    std::vector<RenderJob> jobs = makeJobs(options);
     if (options.info)
         return describe(jobs);
+    // Choices the plug-in's stream cannot serve are rendered through the library.
+    if (options.play.any())
+        if (int status = planLibraryJobs(options, jobs); status >= 0)
+            return status;
     if (int status = checkOutputs(jobs, options); status >= 0)
         return status;
 
     const std::string pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
     StreamPlugin plugin;
     std::string error;
-    if (!plugin.start(pluginPath, error)) {
+    if (!options.play.any() && !plugin.start(pluginPath, error)) {
         std::fprintf(stderr, "kvplay: %s\n", error.c_str());
         return 1;
     }
@@ -93,7 +100,8 @@ int main(int argc, char **argv)
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     size_t failures = runBatch(jobs.size(), options.jobs, [&](size_t i) {
         std::string reason;
-        if (renderModule(jobs[i], options, plugin, progress, reason))
+        if (jobs[i].library ? renderThroughLibrary(jobs[i], options, progress, reason)
+                            : renderModule(jobs[i], options, plugin, progress, reason))
             return true;
         progress.message("kvplay: " + reason);
         return false;

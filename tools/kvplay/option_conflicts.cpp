@@ -15,6 +15,7 @@ std::string findConflict(const Options &o)
         {o.seconds.has_value(), "--seconds"},        {o.tail.has_value(), "--tail"},
         {o.jobs != 1, "-j"}};
     const char *mode = !o.writeDemo.empty() ? "--write-demo" : o.info ? "--info" : nullptr;
+    const std::string choice = o.play.firstGiven(); // an option only the player library serves
     if (o.info && !o.writeDemo.empty())
         return "--info and --write-demo cannot be combined";
     if (!o.writeDemo.empty() && !o.files.empty())
@@ -22,6 +23,11 @@ std::string findConflict(const Options &o)
     for (const auto &[given, name] : rendering)
         if (mode && given)
             return std::string(mode) + " renders nothing; " + name + " does not apply to it";
+    if (mode && !choice.empty())
+        return std::string(mode) + " renders nothing; " + choice + " does not apply to it";
+    if (!o.plugin.empty() && !choice.empty())
+        return choice + " plays through the player library, and a plug-in's stream plays only song 0 "
+                        "from its start with every track: leave out --plugin";
     if (!o.output.empty() && o.files.size() > 1)
         return "-o names one output, but " + std::to_string(o.files.size()) + " files were given";
     if (std::count(o.files.begin(), o.files.end(), "-") > 1)

@@ -80,7 +80,8 @@ int usageError(const std::string &what)
 int parseOptions(int argc, char **argv, Options &options)
 {
     CLI::App app{"kvplay: renders DBM0 music modules to audio files through the "
-                 "digibooster.kvp plug-in.\nWith no FILE, renders the built-in demo to demo.wav.",
+                 "digibooster.kvp plug-in (through libdbmplay for the song and track options).\n"
+                 "With no FILE, renders the built-in demo to demo.wav.",
                  "kvplay"};
     app.add_option("FILE", options.files,
                    "DBM0 modules, each rendered to <name>.wav in the current folder; '-' reads one "
@@ -119,6 +120,7 @@ int parseOptions(int argc, char **argv, Options &options)
     app.add_option("--write-demo", options.writeDemo, "Write the built-in demo module to this file");
     app.add_flag("-V,--version", options.version,
                  "Print kvplay's version, and the plug-in's name, version and revision");
+    addPlayChoices(app, options.play);
 
     try {
         app.parse(argc, argv);

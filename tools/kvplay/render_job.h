@@ -1,10 +1,12 @@
-// Rendering one module to one output through the hosted plug-in.
+// One output of the batch, and rendering it through the hosted plug-in.
 #pragma once
 
 #include "tools/kvplay/length_plan.h"
+#include "tools/kvplay/library_play.h"
 #include "tools/kvplay/module_source.h"
 #include "tools/kvplay/options.h"
 
+#include <optional>
 #include <string>
 
 namespace kvplay {
@@ -16,6 +18,7 @@ struct RenderJob {
     unsigned index;      // position in the batch, for the progress line
     ModuleSource source; // the module
     std::string output;  // a path, or "-" for standard output
+    std::optional<LibraryPlay> library = {}; // set: rendered through libdbmplay (library_render.h)
 };
 
 // Loads the module with the static core (for the reason a file cannot be
