@@ -1,13 +1,14 @@
-// kvplay: renders DBM0 modules to audio files through the digibooster.kvp
-// plug-in, hosted the way the Kestrova host does it. Exit status: 0 when
-// every file was rendered (or described), 1 when any failed, 2 on a usage
-// error.
+// kvplay: renders DBM0 modules to audio files, or plays them (--play),
+// through the digibooster.kvp plug-in, hosted the way the Kestrova host does
+// it. Exit status: 0 when every file was rendered, played (or described), 1
+// when any failed, 2 on a usage error.
 
 #include "host/services.h"
 #include "tools/demo/embedded_demo.h"
 #include "tools/kvplay/batch.h"
 #include "tools/kvplay/info_report.h"
 #include "tools/kvplay/options.h"
+#include "tools/kvplay/playback.h"
 #include "tools/kvplay/plugin_path.h"
 #include "tools/kvplay/progress.h"
 #include "tools/kvplay/render_job.h"
@@ -112,12 +113,14 @@ int main(int argc, char **argv)
         return status;
     if (!options.writeDemo.empty())
         return writeDemo(options.writeDemo) ? 0 : 1;
+    if (options.listDevices)
+        return listOutputDevices();
 
     useStaticCore();
     const std::vector<RenderJob> jobs = makeJobs(options);
     if (options.info && !options.version)
         return describe(jobs);
-    if (!outputsAreSafe(jobs))
+    if (!options.play && !outputsAreSafe(jobs))
         return 2;
 
     const std::string pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
@@ -132,6 +135,9 @@ int main(int argc, char **argv)
                     plugin.identity().c_str());
         return 0;
     }
+
+    if (options.play)
+        return playModules(jobs, options, plugin);
 
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     size_t failures = runBatch(jobs.size(), options.jobs, [&](size_t i) {

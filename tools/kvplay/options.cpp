@@ -6,8 +6,9 @@ namespace kvplay {
 
 int parseOptions(int argc, char **argv, Options &options)
 {
-    CLI::App app{"kvplay: renders DBM0 music modules to audio files through the "
-                 "digibooster.kvp plug-in.\nWith no FILE, renders the built-in demo to demo.wav.",
+    CLI::App app{"kvplay: renders DBM0 music modules to audio files, or plays them (--play), through "
+                 "the digibooster.kvp plug-in.\nWith no FILE, renders the built-in demo to demo.wav "
+                 "(or plays it).",
                  "kvplay"};
     app.add_option("FILE", options.files, "DBM0 modules; each is rendered to <name>.wav");
     app.add_option("-o,--output", options.output,
@@ -33,6 +34,13 @@ int parseOptions(int argc, char **argv, Options &options)
         ->capture_default_str();
     app.add_option("--write-demo", options.writeDemo, "Write the built-in demo module to this file");
     app.add_flag("-V,--version", options.version, "Name, version and revision of the plug-in");
+    CLI::Option *play = app.add_flag("-p,--play", options.play,
+                                     "Play the modules through the sound device, one after the other "
+                                     "(keys: h shows them)");
+    play->excludes("--output")->excludes("--raw")->excludes("--info");
+    app.add_option("--device", options.device, "Output device for --play (see --list-devices)")
+        ->needs(play);
+    app.add_flag("--list-devices", options.listDevices, "List the sound devices --play can use");
 
     try {
         app.parse(argc, argv);

@@ -1,11 +1,11 @@
 #include "tools/kvplay/render_job.h"
 
 #include "tools/kvplay/audio_output.h"
+#include "tools/kvplay/planned_stream.h"
 #include "tools/kvplay/progress.h"
 #include "tools/kvplay/static_core.h"
 #include "tools/kvplay/stream_plugin.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -14,112 +14,17 @@ namespace {
 
 constexpr uint32_t BLOCK_FRAMES = 4096;
 
-// Frames [from, to) of a song of `fadeEnd` frames whose last `fadeFrames`
-// fall linearly to silence.
-void applyFade(int16_t *frames, uint64_t from, uint64_t to, uint64_t fadeEnd, uint64_t fadeFrames)
+// Writes every frame of `source` to `output`. False on a write error.
+bool writeAll(PlannedStream &source, AudioOutput &output, Progress &progress, unsigned job)
 {
-    if (!fadeFrames)
-        return;
-    const uint64_t fadeStart = fadeEnd - fadeFrames;
-    for (uint64_t f = std::max(from, fadeStart); f < to; ++f) {
-        const int64_t left = int64_t(fadeEnd - f);
-        for (int c = 0; c < 2; ++c) {
-            int16_t &s = frames[2 * (f - from) + c];
-            s = int16_t(int64_t(s) * left / int64_t(fadeFrames));
-        }
+    std::vector<int16_t> block(2 * size_t(BLOCK_FRAMES));
+    while (uint32_t got = source.read(block.data(), BLOCK_FRAMES)) {
+        if (!output.write(block.data(), got))
+            return false;
+        progress.advance(job, got);
     }
+    return true;
 }
-
-// Index after the last frame with a non-zero sample, 0 if all are silent.
-size_t audibleEnd(const int16_t *frames, size_t count)
-{
-    for (size_t f = count; f > 0; --f)
-        if (frames[2 * f - 2] || frames[2 * f - 1])
-            return f;
-    return 0;
-}
-
-class Renderer {
-public:
-    Renderer(const RenderJob &job, const StreamPlugin &plugin, void *stream, AudioOutput &output,
-             Progress &progress)
-        : job_(job), plugin_(plugin), stream_(stream), output_(output), progress_(progress),
-          block_(2 * size_t(BLOCK_FRAMES))
-    {
-    }
-
-    // The song part: exactly `frames` frames (less only if the stream ends).
-    bool song(uint64_t frames, uint64_t fadeFrames)
-    {
-        for (uint64_t done = 0; done < frames && !ended_;) {
-            uint32_t n = uint32_t(std::min<uint64_t>(BLOCK_FRAMES, frames - done));
-            uint32_t got = pull(n);
-            applyFade(block_.data(), done, done + got, frames, fadeFrames);
-            if (!write(block_.data(), got))
-                return false;
-            done += got;
-        }
-        return true;
-    }
-
-    // The tail: up to `frames` more, ended by a silent run of SILENCE_FRAMES
-    // that is left out of the output.
-    bool tail(uint64_t frames)
-    {
-        uint64_t pendingSilence = 0;
-        for (uint64_t done = 0; done < frames && !ended_;) {
-            uint32_t n = uint32_t(std::min<uint64_t>(BLOCK_FRAMES, frames - done));
-            uint32_t got = pull(n);
-            done += got;
-            size_t audible = audibleEnd(block_.data(), got);
-            if (audible) {
-                if (!writeSilence(pendingSilence) || !write(block_.data(), audible))
-                    return false;
-                pendingSilence = got - audible;
-            } else {
-                pendingSilence += got;
-            }
-            if (pendingSilence >= SILENCE_FRAMES)
-                return true;
-        }
-        return writeSilence(pendingSilence);
-    }
-
-private:
-    uint32_t pull(uint32_t frames)
-    {
-        uint32_t got = plugin_.pull(stream_, block_.data(), frames);
-        if (got < frames)
-            ended_ = true;
-        progress_.advance(job_.index, got);
-        return got;
-    }
-
-    bool write(const int16_t *frames, size_t count)
-    {
-        return !count || output_.write(frames, count);
-    }
-
-    bool writeSilence(uint64_t frames)
-    {
-        std::vector<int16_t> zeros(2 * size_t(std::min<uint64_t>(frames, BLOCK_FRAMES)), 0);
-        for (uint64_t left = frames; left > 0;) {
-            size_t n = size_t(std::min<uint64_t>(left, BLOCK_FRAMES));
-            if (!write(zeros.data(), n))
-                return false;
-            left -= n;
-        }
-        return true;
-    }
-
-    const RenderJob &job_;
-    const StreamPlugin &plugin_;
-    void *stream_;
-    AudioOutput &output_;
-    Progress &progress_;
-    std::vector<int16_t> block_;
-    bool ended_ = false;
-};
 
 } // namespace
 
@@ -160,8 +65,8 @@ bool renderModule(const RenderJob &job, std::optional<double> seconds, double ta
         return false;
     }
     progress.begin(job.index, job.display, plan.songFrames + plan.tailFrames);
-    Renderer renderer(job, plugin, stream, *output, progress);
-    bool ok = renderer.song(plan.songFrames, plan.fadeFrames) && renderer.tail(plan.tailFrames);
+    PlannedStream source(plugin, stream, plan);
+    bool ok = writeAll(source, *output, progress, job.index);
     ok = output->finish() && ok;
     progress.end(job.index);
     plugin.close(stream);
