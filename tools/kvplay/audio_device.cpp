@@ -57,6 +57,20 @@ bool startAudio(std::string &error)
     return false;
 }
 
+// Whether SDL lists an output device of that name; when it cannot list
+// them, any name is tried. (Some drivers would take any name: the disk
+// driver as the name of a file to write.)
+bool listed(const std::string &name)
+{
+    const int count = SDL_GetNumAudioDevices(0);
+    if (count < 0)
+        return true;
+    for (int i = 0; i < count; ++i)
+        if (const char *listedName = SDL_GetAudioDeviceName(i, 0); listedName && name == listedName)
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool listAudioDevices(std::vector<std::string> &names, std::string &error)
@@ -77,6 +91,11 @@ std::unique_ptr<AudioDevice> AudioDevice::open(const std::string &name, FrameRin
     QuietStderr quiet;
     if (!startAudio(error))
         return nullptr;
+    if (!name.empty() && !listed(name)) {
+        error = name + ": no such device (--list-devices lists them)";
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
     std::unique_ptr<AudioDevice> device(new AudioDevice(ring));
     SDL_AudioSpec wanted{}, obtained{};
     wanted.freq = 44100;
