@@ -1,13 +1,17 @@
 #include "tools/kvplay/feeder.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace kvplay {
 namespace {
 
 // Frames rendered at a time: a short hold of the device's lock.
 constexpr uint32_t BLOCK_FRAMES = 1024;
+// With a full ring the feeder sleeps until this much has been played, and
+// then fills it up again: two wake-ups a second with a real device.
+constexpr uint32_t REFILL_FRAMES = OUTPUT_RATE / 2;
+// A sleep's longest wait (a wake-up that is not needed costs nothing).
+constexpr unsigned WAIT_MILLISECONDS = 250;
 
 } // namespace
 
@@ -23,7 +27,7 @@ Feeder::~Feeder()
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
-    wake_.notify_one();
+    ring_.wakeWriter();
     thread_.join();
 }
 
@@ -34,7 +38,7 @@ void Feeder::seekBy(int64_t frames)
         seekPending_ = true;
         seekFrames_ += frames;
     }
-    wake_.notify_one();
+    ring_.wakeWriter();
 }
 
 void Feeder::addBlock()
@@ -63,11 +67,7 @@ void Feeder::run()
         bool seek = false;
         int64_t seekFrames = 0;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            // Woken by a command; otherwise a look at the ring every 10 ms,
-            // in which a real device plays less than half a block.
-            if (!stop_ && !seekPending_ && (finished() || ring_.writable() < BLOCK_FRAMES))
-                wake_.wait_for(lock, std::chrono::milliseconds(10));
+            std::lock_guard<std::mutex> lock(mutex_);
             if (stop_)
                 return;
             std::swap(seek, seekPending_);
@@ -90,6 +90,10 @@ void Feeder::run()
             addBlock();
             if (behind)
                 device_.unlock();
+        } else {
+            // Until the device has played REFILL_FRAMES, or a command; once
+            // the song is all in the ring, only a command.
+            ring_.waitForSpace(finished() ? RING_FRAMES + 1 : REFILL_FRAMES, WAIT_MILLISECONDS);
         }
     }
 }

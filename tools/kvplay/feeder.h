@@ -19,7 +19,6 @@
 #include "tools/kvplay/planned_stream.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -58,7 +57,6 @@ private:
     AudioDevice &device_;
     std::vector<int16_t> block_;
     std::mutex mutex_;
-    std::condition_variable wake_;
     bool stop_ = false;         // guarded by mutex_
     bool seekPending_ = false;  // guarded by mutex_
     int64_t seekFrames_ = 0;    // guarded by mutex_

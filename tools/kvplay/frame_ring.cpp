@@ -1,11 +1,41 @@
 #include "tools/kvplay/frame_ring.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <ctime>
 #include <cstring>
 
 namespace kvplay {
 
-FrameRing::FrameRing(size_t capacityFrames) : samples_(2 * capacityFrames), capacity_(capacityFrames) {}
+FrameRing::FrameRing(size_t capacityFrames) : samples_(2 * capacityFrames), capacity_(capacityFrames)
+{
+    sem_init(&wake_, 0, 0);
+}
+
+FrameRing::~FrameRing()
+{
+    sem_destroy(&wake_);
+}
+
+void FrameRing::waitForSpace(size_t frames, unsigned milliseconds)
+{
+    wanted_.store(frames, std::memory_order_seq_cst);
+    if (writable() < frames) {
+        timespec until{};
+        clock_gettime(CLOCK_REALTIME, &until);
+        const long nanoseconds = until.tv_nsec + long(milliseconds % 1000) * 1000000;
+        until.tv_sec += time_t(milliseconds / 1000 + nanoseconds / 1000000000);
+        until.tv_nsec = nanoseconds % 1000000000;
+        while (sem_timedwait(&wake_, &until) != 0 && errno == EINTR) {
+        }
+    }
+    wanted_.store(0, std::memory_order_seq_cst);
+}
+
+void FrameRing::wakeWriter()
+{
+    sem_post(&wake_);
+}
 
 size_t FrameRing::writable() const
 {
@@ -43,7 +73,12 @@ size_t FrameRing::read(int16_t *out, size_t count)
     const uint64_t at = read_.load(std::memory_order_relaxed);
     const size_t n = std::min(count, size_t(written_.load(std::memory_order_acquire) - at));
     copyOut(at, out, n);
-    read_.store(at + n, std::memory_order_release);
+    read_.store(at + n, std::memory_order_seq_cst);
+    // Checked after the new read position is stored, as waitForSpace checks
+    // the room after storing what it waits for: one of the two sees the other.
+    const size_t wanted = wanted_.load(std::memory_order_seq_cst);
+    if (wanted && writable() >= wanted)
+        sem_post(&wake_);
     return n;
 }
 

@@ -6,11 +6,17 @@
 // side tells how far the song has been heard: restart() says which frame the
 // next written one is.
 //
-// Threads: write(), writable() and restart() belong to the feeding thread;
-// read() to the audio callback; readable() and heardPosition() may be called
-// from any thread. restart() must only run while read() cannot (the
-// feeding thread holds the audio device's lock).
+// The writer sleeps in waitForSpace() until the reader has made room: read()
+// wakes it with a semaphore post, which never blocks (the way real-time
+// audio callbacks wake their helpers).
+//
+// Threads: write(), writable(), waitForSpace() and restart() belong to the
+// feeding thread; read() to the audio callback; readable(), heardPosition()
+// and wakeWriter() may be called from any thread. restart() must only run
+// while read() cannot (the feeding thread holds the audio device's lock).
 #pragma once
+
+#include <semaphore.h>
 
 #include <atomic>
 #include <cstddef>
@@ -22,10 +28,18 @@ namespace kvplay {
 class FrameRing {
 public:
     explicit FrameRing(size_t capacityFrames);
+    ~FrameRing();
+    FrameRing(const FrameRing &) = delete;
+    FrameRing &operator=(const FrameRing &) = delete;
 
     size_t writable() const;
     // Appends `count` frames; `count` must not exceed writable().
     void write(const int16_t *frames, size_t count);
+
+    // Sleeps until `frames` can be written, wakeWriter() is called or
+    // `milliseconds` pass; returns at once when there is room already.
+    void waitForSpace(size_t frames, unsigned milliseconds);
+    void wakeWriter();
 
     size_t readable() const;
     // Moves up to `count` frames to `out`; returns how many.
@@ -47,6 +61,8 @@ private:
     std::atomic<uint64_t> written_{0}; // frames ever written
     std::atomic<uint64_t> read_{0};    // frames ever read
     std::atomic<int64_t> origin_{0};   // song frame index minus ring frame index
+    std::atomic<size_t> wanted_{0};    // room the sleeping writer waits for; 0 when awake
+    sem_t wake_;
 };
 
 } // namespace kvplay

@@ -67,7 +67,8 @@ TerminalKeys::TerminalKeys()
     }
     pthread_sigmask(SIG_BLOCK, &blocked, &oldMask_);
 
-    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+    // Only in the foreground: a background job touching the terminal is stopped.
+    if (isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp() && tcgetattr(STDIN_FILENO, &saved_) == 0) {
         termios raw = saved_;
         raw.c_lflag &= tcflag_t(~(ICANON | ECHO | ISIG));
         raw.c_cc[VMIN] = 1;

@@ -1,8 +1,9 @@
 // Playback's keys on the terminal, and the signals that stop playback.
 //
-// When standard input is a terminal, it is put in a mode that hands over
-// each key at once without echo (Ctrl-C arrives as a key, not as a signal)
-// and is restored by the destructor, whichever way playback ends. SIGINT,
+// When standard input is a terminal and kvplay runs in its foreground, the
+// terminal is put in a mode that hands over each key at once without echo
+// (Ctrl-C arrives as a key, not as a signal; Ctrl-Z does nothing) and is
+// restored by the destructor, whichever way playback ends. SIGINT,
 // SIGTERM and SIGHUP sent from elsewhere only record that they came and stop
 // playback the same orderly way; they are blocked in every thread but while
 // the main thread waits in wait(), so threads started after the constructor
