@@ -28,7 +28,7 @@ int parseOptions(int argc, char **argv, Options &options)
         ->check(CLI::Range(0.0, 600.0))
         ->capture_default_str();
     app.add_flag("-i,--info", options.info, "Describe the modules instead of rendering them");
-    app.add_flag("-q,--quiet", options.quiet, "No progress line");
+    app.add_flag("-q,--quiet", options.quiet, "No progress line (playing: no status or summary lines)");
     app.add_option("-j,--jobs", options.jobs, "Render this many files at once")
         ->check(CLI::Range(1u, 256u))
         ->capture_default_str();
