@@ -9,7 +9,7 @@
 namespace kvplay {
 namespace {
 
-constexpr int STOP_SIGNALS[3] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int STOPPING[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 volatile sig_atomic_t receivedSignal = 0;
 
@@ -56,14 +56,15 @@ std::vector<Key> decode(const char *bytes, size_t count, bool &interrupted)
 TerminalKeys::TerminalKeys()
 {
     receivedSignal = 0;
+    static_assert(sizeof STOPPING / sizeof STOPPING[0] == STOP_SIGNALS);
     struct sigaction action{};
     action.sa_handler = recordSignal;
     sigemptyset(&action.sa_mask);
     sigset_t blocked;
     sigemptyset(&blocked);
-    for (int i = 0; i < 3; ++i) {
-        sigaction(STOP_SIGNALS[i], &action, &oldActions_[i]);
-        sigaddset(&blocked, STOP_SIGNALS[i]);
+    for (int i = 0; i < STOP_SIGNALS; ++i) {
+        sigaction(STOPPING[i], &action, &oldActions_[i]);
+        sigaddset(&blocked, STOPPING[i]);
     }
     pthread_sigmask(SIG_BLOCK, &blocked, &oldMask_);
 
@@ -82,8 +83,8 @@ TerminalKeys::~TerminalKeys()
     if (raw_)
         tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
     pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
-    for (int i = 0; i < 3; ++i)
-        sigaction(STOP_SIGNALS[i], &oldActions_[i], nullptr);
+    for (int i = 0; i < STOP_SIGNALS; ++i)
+        sigaction(STOPPING[i], &oldActions_[i], nullptr);
 }
 
 int TerminalKeys::signal() const

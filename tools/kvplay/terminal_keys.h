@@ -3,8 +3,8 @@
 // When standard input is a terminal and kvplay runs in its foreground, the
 // terminal is put in a mode that hands over each key at once without echo
 // (Ctrl-C arrives as a key, not as a signal; Ctrl-Z does nothing) and is
-// restored by the destructor, whichever way playback ends. SIGINT,
-// SIGTERM and SIGHUP sent from elsewhere only record that they came and stop
+// restored by the destructor, whichever way playback ends. SIGINT, SIGTERM,
+// SIGHUP and SIGQUIT sent from elsewhere only record that they came and stop
 // playback the same orderly way; they are blocked in every thread but while
 // the main thread waits in wait(), so threads started after the constructor
 // never take them. Without a terminal there are no keys; signals still work.
@@ -44,7 +44,8 @@ private:
     bool interrupted_ = false;
     termios saved_{};
     sigset_t oldMask_{};
-    struct sigaction oldActions_[3]{};
+    static constexpr int STOP_SIGNALS = 4;
+    struct sigaction oldActions_[STOP_SIGNALS]{};
 };
 
 } // namespace kvplay
