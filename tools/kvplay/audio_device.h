@@ -4,7 +4,8 @@
 //
 // The device's audio thread calls our callback, which only copies frames
 // from a FrameRing (silence when the ring is empty or playback is paused)
-// and applies the output volume: it never loads, allocates, locks or waits.
+// and applies the output volume: it never loads, allocates, locks or waits
+// (the ring's read may post a semaphore to wake the feeding thread).
 // The ring is filled by the feeding thread (feeder.h). While that thread
 // holds lock(), SDL does not run the callback: that is how it keeps the
 // device waiting, instead of playing a gap, while it seeks or is behind.

@@ -6,8 +6,8 @@
 // than two seconds (at the start, after a seek, or when the device takes
 // frames faster than the feeder renders them, as SDL's disk driver does),
 // the feeder renders under the device's lock, so the callback does not run
-// until the frames are there. With a real device it stays ahead and never
-// takes the lock.
+// until the frames are there. Otherwise, as with a real device, it stays
+// ahead and leaves the lock alone.
 //
 // Construction starts the thread and destruction stops and joins it; the
 // stream, ring and device must outlive it. seekBy(), ready() and finished()
