@@ -86,6 +86,11 @@ bool listAudioDevices(std::vector<std::string> &names, std::string &error)
     return true;
 }
 
+void raiseThreadPriority()
+{
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
+}
+
 std::unique_ptr<AudioDevice> AudioDevice::open(const std::string &name, FrameRing &ring, std::string &error)
 {
     QuietStderr quiet;

@@ -29,6 +29,12 @@ namespace kvplay {
 // when no sound system can be reached.
 bool listAudioDevices(std::vector<std::string> &names, std::string &error);
 
+// Raises the calling thread's priority to SDL's "high" where the system
+// lets kvplay (nothing happens otherwise). For the feeding thread: SDL runs
+// the device's thread at its highest priority, and a feeder starved by the
+// rest of the machine would leave the device without frames.
+void raiseThreadPriority();
+
 class AudioDevice {
 public:
     static constexpr int FULL_VOLUME = 100; // percent; the frames go out unchanged

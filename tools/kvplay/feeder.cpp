@@ -50,17 +50,18 @@ void Feeder::addBlock()
         finished_.store(true, std::memory_order_release);
 }
 
-void Feeder::fillTo(size_t frames)
+void Feeder::fillUp()
 {
-    while (ring_.readable() < frames && !finished())
+    while (ring_.writable() && !finished())
         addBlock();
 }
 
 void Feeder::run()
 {
+    raiseThreadPriority();
     device_.lock();
     ring_.restart(0);
-    fillTo(LOW_FRAMES);
+    fillUp();
     device_.unlock();
     ready_.store(true, std::memory_order_release);
     for (;;) {
@@ -81,7 +82,7 @@ void Feeder::run()
             ring_.restart(uint64_t(target));
             source_.seek(uint64_t(target));
             finished_.store(false, std::memory_order_release);
-            fillTo(LOW_FRAMES);
+            fillUp();
             device_.unlock();
         } else if (!finished() && ring_.writable() >= BLOCK_FRAMES) {
             const bool behind = ring_.readable() < LOW_FRAMES;

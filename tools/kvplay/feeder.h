@@ -2,8 +2,8 @@
 // (the plug-in's StreamSamples, exactly as a render does) into the FrameRing
 // the audio callback plays from, keeping it a few seconds ahead.
 //
-// The device waits rather than playing a gap: while the ring holds less
-// than two seconds (at the start, after a seek, or when the device takes
+// The device waits rather than playing a gap: at the start, after a seek,
+// and while the ring holds less than two seconds (when the device takes
 // frames faster than the feeder renders them, as SDL's disk driver does),
 // the feeder renders under the device's lock, so the callback does not run
 // until the frames are there. Otherwise, as with a real device, it stays
@@ -29,7 +29,8 @@ namespace kvplay {
 class Feeder {
 public:
     // The ring's capacity for playback, and how much the feeder keeps in it
-    // before it lets the device play on.
+    // before it lets the device play on. At the start and after a seek it
+    // fills the whole ring first.
     static constexpr uint32_t RING_FRAMES = 4 * OUTPUT_RATE;
     static constexpr uint32_t LOW_FRAMES = 2 * OUTPUT_RATE;
 
@@ -50,7 +51,7 @@ public:
 private:
     void run();
     void addBlock();
-    void fillTo(size_t frames);
+    void fillUp();
 
     PlannedStream &source_;
     FrameRing &ring_;
