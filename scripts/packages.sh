@@ -27,6 +27,6 @@ ensure_packages() {
 
 # What building and running the plug-in, kvplay and the native tests needs.
 BASE_PACKAGES=(build-essential cmake git pkg-config googletest libgtest-dev libbenchmark-dev
-               libsndfile1-dev libcli11-dev)
+               libsndfile1-dev libcli11-dev libsdl2-dev)
 # The PowerPC cross build and its emulator; clang for the fuzz targets.
 TEST_PACKAGES=(g++-powerpc-linux-gnu qemu-user clang libclang-rt-14-dev)

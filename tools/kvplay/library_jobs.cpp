@@ -41,13 +41,13 @@ int checkSongLength(const RenderJob &job, const Options &options, int song, cons
 {
     const std::string name = "song " + std::to_string(song);
     uint64_t end = length.ending == DBMPLAY_SONG_STOPS ? length.frames : UINT64_MAX;
-    if (options.play.repeat && length.ending == DBMPLAY_SONG_LOOPS) {
-        end = length.frames + uint64_t(*options.play.repeat) * (length.frames - length.loop_start);
+    if (options.choices.repeat && length.ending == DBMPLAY_SONG_LOOPS) {
+        end = length.frames + uint64_t(*options.choices.repeat) * (length.frames - length.loop_start);
         if (end > DBMPLAY_MAX_SEEK_FRAMES)
-            return refuse(job, "--repeat " + std::to_string(*options.play.repeat) + " makes " + name +
+            return refuse(job, "--repeat " + std::to_string(*options.choices.repeat) + " makes " + name +
                                    " longer than 4 hours");
     }
-    const uint64_t start = options.play.startFrame.value_or(0);
+    const uint64_t start = options.choices.startFrame.value_or(0);
     if (start >= end && !options.seconds)
         return refuse(job, "--start " + clockTime(start) + " is past the end of " + name + " (" + clockTime(end) +
                                ")");
@@ -71,7 +71,7 @@ std::string outputName(const RenderJob &job, const PlayChoices &choices, int son
 // The jobs for one file: every song asked for, every stem.
 int planFile(const Options &options, const RenderJob &job, std::vector<RenderJob> &planned)
 {
-    const PlayChoices &choices = options.play;
+    const PlayChoices &choices = options.choices;
     LibraryPlay play;
     PlayerPtr player = openLibraryPlayer(job.source);
     if (!player) {
@@ -101,8 +101,9 @@ int planFile(const Options &options, const RenderJob &job, std::vector<RenderJob
     const int lastSong = choices.allSongs ? songs - 1 : firstSong;
     const size_t outputs = size_t(lastSong - firstSong + 1) * stems.size();
     if (!options.output.empty() && outputs > 1)
-        return refuse(job, "-o names one output, but this makes " + std::to_string(outputs) +
-                               " (one per " + (!choices.stems ? "song" : choices.allSongs ? "song and track" : "track") + "); use -f to choose the format");
+        return refuse(job, "-o names one output, but this makes " + std::to_string(outputs) + " (one per " +
+                               (!choices.stems ? "song" : choices.allSongs ? "song and track" : "track") +
+                               "); use -f to choose the format");
 
     for (int song = firstSong; song <= lastSong; ++song) {
         if (choices.startOrder && *choices.startOrder >= dbmplay_order_count(player.get(), song))

@@ -1,8 +1,8 @@
-// kvplay: renders DBM0 modules to audio files through the digibooster.kvp
-// plug-in, hosted the way the Kestrova host does it, or through libdbmplay
-// for what the plug-in's stream cannot play (songs, starts, mutes, stems).
-// Exit status: 0 when every file was rendered (or described), 1 when any
-// failed, 2 on a usage error.
+// kvplay: renders DBM0 modules to audio files, or plays them (--play),
+// through the digibooster.kvp plug-in, hosted the way the Kestrova host does
+// it, or through libdbmplay for what the plug-in's stream cannot play
+// (songs, starts, mutes, stems). Exit status: 0 when every file was
+// rendered, played (or described), 1 when any failed, 2 on a usage error.
 
 #include "host/memory_budget.h"
 #include "tools/kvplay/batch.h"
@@ -11,8 +11,8 @@
 #include "tools/kvplay/interrupt.h"
 #include "tools/kvplay/jobs.h"
 #include "tools/kvplay/library_jobs.h"
-#include "tools/kvplay/library_render.h"
 #include "tools/kvplay/options.h"
+#include "tools/kvplay/playback.h"
 #include "tools/kvplay/plugin_path.h"
 #include "tools/kvplay/progress.h"
 #include "tools/kvplay/render_job.h"
@@ -74,6 +74,8 @@ int main(int argc, char **argv)
         return printVersion(options);
     if (!options.writeDemo.empty())
         return writeDemoFile(options);
+    if (options.listDevices)
+        return listOutputDevices();
     if (int status = checkInputs(options); status >= 0)
         return status;
 
@@ -82,26 +84,29 @@ int main(int argc, char **argv)
     std::vector<RenderJob> jobs = makeJobs(options);
     if (options.info)
         return describe(jobs);
-    // Choices the plug-in's stream cannot serve are rendered through the library.
-    if (options.play.any())
+    // Choices the plug-in's stream cannot serve are played through the library.
+    if (options.choices.any())
         if (int status = planLibraryJobs(options, jobs); status >= 0)
             return status;
-    if (int status = checkOutputs(jobs, options); status >= 0)
-        return status;
+    if (!options.play)
+        if (int status = checkOutputs(jobs, options); status >= 0)
+            return status;
 
     const std::string pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
     StreamPlugin plugin;
     std::string error;
-    if (!options.play.any() && !plugin.start(pluginPath, error)) {
+    if (!options.choices.any() && !plugin.start(pluginPath, error)) {
         std::fprintf(stderr, "kvplay: %s\n", error.c_str());
         return 1;
     }
 
+    if (options.play)
+        return playModules(jobs, options, plugin);
+
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     size_t failures = runBatch(jobs.size(), options.jobs, [&](size_t i) {
         std::string reason;
-        if (jobs[i].library ? renderThroughLibrary(jobs[i], options, progress, reason)
-                            : renderModule(jobs[i], options, plugin, progress, reason))
+        if (renderJob(jobs[i], options, plugin, progress, reason))
             return true;
         progress.message("kvplay: " + reason);
         return false;

@@ -28,7 +28,10 @@ struct Options {
     bool version = false;
     unsigned jobs = 1;
     std::string writeDemo; // write the demo module here and stop
-    PlayChoices play;      // what to play through libdbmplay instead of the plug-in
+    PlayChoices choices;   // what to play through libdbmplay instead of the plug-in
+    bool play = false;     // play through the sound device instead of rendering
+    std::string device;    // --device: output device name; empty: the system's default
+    bool listDevices = false;
 };
 
 // Parses the command line. Returns -1 when kvplay should go on with `options`,

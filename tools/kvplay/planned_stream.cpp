@@ -108,4 +108,24 @@ bool PlannedStream::pullPiece()
     return true;
 }
 
+void PlannedStream::restart()
+{
+    source_.rewind();
+    position_ = songPulled_ = tailPulled_ = 0;
+    sourceEnded_ = tailDone_ = false;
+    quiet_.clear();
+    ready_.clear();
+    delivered_ = 0;
+}
+
+void PlannedStream::seek(uint64_t frame)
+{
+    if (frame < position_)
+        restart();
+    std::vector<int16_t> discard(2 * size_t(PIECE_FRAMES));
+    while (position_ < frame)
+        if (!read(discard.data(), uint32_t(std::min<uint64_t>(PIECE_FRAMES, frame - position_))))
+            break;
+}
+
 } // namespace kvplay

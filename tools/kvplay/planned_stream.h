@@ -1,8 +1,13 @@
 // The frames kvplay delivers for one song, whichever player makes them: the
 // song part of a LengthPlan with its fade-out, then the echo tail, which
 // ends once the sound has stayed within +-QUIET_LEVEL for QUIET_FRAMES (that
-// quiet run is left out) or after plan.tailFrames. Renders through the
-// plug-in and through the player library read the same shaping from here.
+// quiet run is left out) or after plan.tailFrames. A render writes these
+// frames to a file and playback sends them to the sound device, through the
+// plug-in or the player library alike, so playing sounds exactly like the
+// rendering.
+//
+// Seeking is exact: forward it reads on and discards; backward it rewinds
+// the source and reads forward to the new frame.
 //
 // The source is pulled in pieces of PIECE_FRAMES (fewer at the song's end),
 // whatever the reader asks for: the frames depend on the pieces (a voice
@@ -30,6 +35,8 @@ public:
     // whose sound decides where the tail ends: `out` itself, or the full mix
     // beside it when `out` holds only part of it.
     virtual uint32_t pull(int16_t *out, uint32_t frames, const int16_t *&judged) = 0;
+    // Starts the song again where it first started.
+    virtual void rewind() = 0;
 };
 
 class PlannedStream {
@@ -39,11 +46,14 @@ public:
     // Copies up to `frames` next frames (interleaved stereo) into `out` and
     // returns how many; fewer only at the end, 0 once it is reached.
     uint32_t read(int16_t *out, uint32_t frames);
-    // Frames delivered so far.
+    // Makes `frame` the next frame read (a frame past the end ends the song).
+    void seek(uint64_t frame);
+    // Frames delivered so far (the next frame's index).
     uint64_t position() const { return position_; }
 
 private:
     bool pullPiece();
+    void restart();
     void queue(const int16_t *frames, size_t count);
 
     FrameSource &source_;

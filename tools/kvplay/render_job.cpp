@@ -1,70 +1,58 @@
 #include "tools/kvplay/render_job.h"
 
-#include "tools/kvplay/planned_stream.h"
+#include "tools/kvplay/audio_output.h"
+#include "tools/kvplay/output_file.h"
 #include "tools/kvplay/progress.h"
-#include "tools/kvplay/rendered_output.h"
-#include "tools/kvplay/static_core.h"
-#include "tools/kvplay/stream_plugin.h"
+#include "tools/kvplay/song_stream.h"
+#include "tools/kvplay/system_reason.h"
+
+#include <cerrno>
+#include <vector>
 
 namespace kvplay {
-namespace {
 
-// The plug-in's stream as a FrameSource.
-class PluginSource : public FrameSource {
-public:
-    PluginSource(const StreamPlugin &plugin, void *stream) : plugin_(plugin), stream_(stream) {}
-    uint32_t pull(int16_t *out, uint32_t frames, const int16_t *&judged) override
-    {
-        judged = out;
-        return plugin_.pull(stream_, out, frames);
-    }
-
-private:
-    const StreamPlugin &plugin_;
-    void *stream_;
-};
-
-} // namespace
-
-bool renderModule(const RenderJob &job, const Options &options, const StreamPlugin &plugin,
-                  Progress &progress, std::string &error)
+bool renderJob(const RenderJob &job, const Options &options, const StreamPlugin &plugin, Progress &progress,
+               std::string &error)
 {
     const std::string &name = job.source.display;
+    std::unique_ptr<SongStream> song =
+        openSong(job, options, plugin, [&](const std::string &line) { progress.message(line); }, error);
+    if (!song)
+        return false;
     std::string reason;
-    dbm::SongDuration duration{};
-    RenderedFile rendered;
-    {
-        bool endsEarly = false;
-        ModulePtr module = loadModuleFile(job.source, reason, endsEarly);
-        if (!module) {
-            error = name + ": " + reason;
-            return false;
-        }
-        if (endsEarly)
-            progress.message(endsEarlyWarning(job.source));
-        duration = dbm::scanSongDuration(module.get(), OUTPUT_RATE);
-        rendered.songs = module->songCount;
-        for (uint16_t t = 0; t < module->trackCount; ++t)
-            rendered.echo = rendered.echo || (module->trackFlags[t] & dbm::TRACK_FLAG_ECHO);
-    }
-    if (!duration.valid) {
-        error = name + ": the song cannot be played";
+    OutputFile file;
+    if (job.output != "-" && !file.create(job.output, reason)) {
+        error = name + ": " + reason;
         return false;
     }
-    const LengthPlan plan = planLength(duration, options.seconds, options.tail.value_or(DEFAULT_TAIL));
-    if (!duration.stops)
-        progress.message(endlessSongNotice(name, plan.songFrames, duration.loops && !options.seconds));
-
-    void *stream = plugin.open(job.source.hostName);
-    if (!stream) {
-        error = name + ": the plug-in cannot open it";
+    std::unique_ptr<AudioOutput> output = openAudioOutput(file.descriptor(), job.output, options.raw, reason);
+    if (!output) {
+        error = name + ": " + reason;
         return false;
     }
-    PluginSource source(plugin, stream);
-    PlannedStream frames(source, plan);
-    const bool ok = writeRendered(job, options, frames, plan, rendered, progress, error);
-    plugin.close(stream);
-    return ok;
+    progress.begin(job.index, name, song->plan.songFrames + song->plan.tailFrames);
+    std::vector<int16_t> block(2 * size_t(PIECE_FRAMES));
+    bool ok = true;
+    while (const uint32_t got = ok ? song->frames->read(block.data(), PIECE_FRAMES) : 0) {
+        ok = output->write(block.data(), got);
+        progress.advance(job.index, got);
+    }
+    const int writeFailure = ok ? 0 : errno;
+    ok = output->finish() && ok;
+    const int failure = writeFailure ? writeFailure : errno;
+    progress.end(job.index);
+    if (!ok) {
+        error = name + ": cannot write " + job.output + ": " + systemReason(failure);
+        return false;
+    }
+    if (job.output != "-" && !file.commit(options.force, reason)) {
+        error = name + ": " + reason;
+        return false;
+    }
+    song->about.frames = song->frames->position();
+    if (!options.quiet)
+        progress.message(summaryLine(name, job.output, song->about));
+    return true;
 }
 
 } // namespace kvplay

@@ -1,11 +1,14 @@
-#include "tools/kvplay/library_render.h"
+// openSong's half for the player library (song_stream.h): the song chosen,
+// from its start point, with the heard tracks (or one stem). The length
+// follows the plug-in's rules counted from the start point (the song's end
+// and its echo tail, or --seconds, or 300 seconds faded out for a song that
+// never stops), except that with --repeat a looping song ends `repeat`
+// loops after its first pass and then fades out over two more seconds. A
+// stem ends where the mix of the heard tracks does.
 
 #include "host/memory_budget.h"
 #include "tools/kvplay/load_error.h"
-#include "tools/kvplay/planned_stream.h"
-#include "tools/kvplay/progress.h"
-#include "tools/kvplay/rendered_output.h"
-#include "tools/kvplay/static_core.h"
+#include "tools/kvplay/song_stream.h"
 
 #include <algorithm>
 #include <vector>
@@ -83,35 +86,46 @@ LengthPlan planFrom(const LibraryPlay &play, uint64_t start, const Options &opti
 }
 
 // The output's player, and for a stem the heard mix beside it, whose sound
-// decides where the tail ends.
+// decides where the tail ends. Both start at frame `start` of the song.
 class LibrarySource : public FrameSource {
 public:
-    LibrarySource(dbmplay_player *out, dbmplay_player *mix)
-        : out_(out), mix_(mix), mixBlock_(mix ? 2 * size_t(PIECE_FRAMES) : 0)
+    LibrarySource(PlayerPtr out, PlayerPtr mix, uint64_t start)
+        : out_(std::move(out)), mix_(std::move(mix)), start_(start), mixBlock_(mix_ ? 2 * size_t(PIECE_FRAMES) : 0)
     {
     }
 
     uint32_t pull(int16_t *out, uint32_t frames, const int16_t *&judged) override
     {
         // A note that finds no memory is left out; the rest plays on.
-        dbmplay_render(out_, out, frames);
+        dbmplay_render(out_.get(), out, frames);
         judged = out;
         if (mix_) {
-            dbmplay_render(mix_, mixBlock_.data(), frames);
+            dbmplay_render(mix_.get(), mixBlock_.data(), frames);
             judged = mixBlock_.data();
         }
         return frames;
     }
 
+    // Exact, as the first start was; a seek that finds no memory leaves the
+    // player where it was, as a voice without memory is left out.
+    void rewind() override
+    {
+        dbmplay_seek(out_.get(), start_);
+        if (mix_)
+            dbmplay_seek(mix_.get(), start_);
+    }
+
 private:
-    dbmplay_player *out_;
-    dbmplay_player *mix_;
+    PlayerPtr out_;
+    PlayerPtr mix_;
+    uint64_t start_;
     std::vector<int16_t> mixBlock_;
 };
 
 } // namespace
 
-bool renderThroughLibrary(const RenderJob &job, const Options &options, Progress &progress, std::string &error)
+std::unique_ptr<SongStream> openLibrarySong(const RenderJob &job, const Options &options, const Notice &notice,
+                                            std::string &error)
 {
     const LibraryPlay &play = *job.library;
     const std::string &name = job.source.display;
@@ -121,22 +135,22 @@ bool renderThroughLibrary(const RenderJob &job, const Options &options, Progress
     PlayerPtr mix = out && play.stem >= 0 ? startPlayer(job, -1, start, reason) : nullptr;
     if (!out || (play.stem >= 0 && !mix)) {
         error = name + ": " + reason;
-        return false;
+        return nullptr;
     }
-    const LengthPlan plan = planFrom(play, start, options);
+    auto song = std::make_unique<SongStream>();
+    song->plan = planFrom(play, start, options);
     const bool repeats = play.repeat && play.length.ending == DBMPLAY_SONG_LOOPS && !options.seconds;
     const bool firstOutput = play.stem == int(std::find(play.heard.begin(), play.heard.end(), true) -
                                               play.heard.begin()) || play.stem < 0;
     if (play.length.ending != DBMPLAY_SONG_STOPS && !repeats && firstOutput)
-        progress.message(endlessSongNotice(name, plan.songFrames,
-                                           play.length.ending == DBMPLAY_SONG_LOOPS && !options.seconds));
-
-    RenderedFile rendered;
-    rendered.songs = unsigned(dbmplay_song_count(out.get()));
-    rendered.echo = dbmplay_uses_echo(out.get()) != 0;
-    LibrarySource source(out.get(), mix.get());
-    PlannedStream frames(source, plan);
-    return writeRendered(job, options, frames, plan, rendered, progress, error);
+        notice(endlessSongNotice(name, song->plan.songFrames,
+                                 play.length.ending == DBMPLAY_SONG_LOOPS && !options.seconds, options.play));
+    song->about.songs = unsigned(dbmplay_song_count(out.get()));
+    song->about.echo = dbmplay_uses_echo(out.get()) != 0;
+    song->song = play.song;
+    song->start = start;
+    song->source = std::make_unique<LibrarySource>(std::move(out), std::move(mix), start);
+    return song;
 }
 
 } // namespace kvplay
