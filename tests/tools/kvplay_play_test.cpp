@@ -213,10 +213,9 @@ bool showsPaused(const std::string &output)
     return output.find("paused") != std::string::npos;
 }
 
-// "m:ss.t" (to the nearest tenth) for a count of frames.
 std::string clock(size_t frames)
 {
-    const size_t tenths = (frames * 10 + 22050) / 44100;
+    const size_t tenths = (frames * 10 + 22050) / 44100; // "m:ss.t", to the nearest tenth
     char text[32];
     std::snprintf(text, sizeof text, "%zu:%02zu.%zu", tenths / 600, tenths / 10 % 60, tenths % 10);
     return text;

@@ -66,10 +66,13 @@ int printVersion(const Options &options)
 
 int main(int argc, char **argv)
 {
-    endCleanlyOnSignals();
     Options options;
     if (int status = parseOptions(argc, argv, options); status >= 0)
         return status;
+    // Before any thread starts. Playback writes no file and stops on these
+    // signals in order itself, restoring the terminal (terminal_keys.h).
+    if (!options.play)
+        endCleanlyOnSignals();
     if (options.version)
         return printVersion(options);
     if (!options.writeDemo.empty())
