@@ -28,7 +28,7 @@ ensure_packages() {
 # What building and running the plug-in, kvplay, the GStreamer plug-in (gst/)
 # and the native tests needs.
 BASE_PACKAGES=(build-essential cmake git pkg-config googletest libgtest-dev libbenchmark-dev
-               libsndfile1-dev libcli11-dev
+               libsndfile1-dev libcli11-dev libsdl2-dev
                libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
                gstreamer1.0-plugins-base gstreamer1.0-plugins-base-apps)
 # The PowerPC cross build and its emulator; clang for the fuzz targets.

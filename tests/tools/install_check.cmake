@@ -1,5 +1,6 @@
 # Installs the build tree into a scratch prefix and checks that the installed
-# kvplay finds the installed plug-in by itself and renders the demo with it.
+# kvplay finds the installed plug-in by itself and renders the demo with it,
+# and with the installed library.
 # Run with -DBUILD=<build tree> -DPREFIX=<scratch prefix>.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
@@ -21,5 +22,11 @@ execute_process(COMMAND ${PREFIX}/bin/kvplay -q --seconds 1 -o ${PREFIX}/demo.wa
                 RESULT_VARIABLE status ERROR_VARIABLE errors)
 if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/demo.wav)
   message(FATAL_ERROR "the installed kvplay could not render the demo: ${errors}")
+endif()
+# Through the installed library too, which the installed kvplay finds by itself.
+execute_process(COMMAND ${PREFIX}/bin/kvplay -q --song 0 --seconds 1 -o ${PREFIX}/song.wav
+                RESULT_VARIABLE status ERROR_VARIABLE errors)
+if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/song.wav)
+  message(FATAL_ERROR "the installed kvplay could not render through the library: ${errors}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})

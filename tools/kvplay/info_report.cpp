@@ -1,6 +1,7 @@
 #include "tools/kvplay/info_report.h"
 
 #include "tools/kvplay/length_plan.h"
+#include "tools/kvplay/summary.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -74,6 +75,24 @@ void describeEnvelopes(Text &out, const char *kind, const dbm::Envelope *envelop
     }
 }
 
+std::string timeText(uint64_t frames)
+{
+    return clockTime(frames) + " (" + std::to_string(frames) + " frames)";
+}
+
+// The length of song `song` from the song-length scan, as the line under it.
+std::string songLength(const dbm::Module &module, uint16_t song)
+{
+    const dbm::SongDuration d = dbm::scanSongDuration(&module, OUTPUT_RATE, song);
+    if (!d.valid)
+        return "cannot be played";
+    if (d.stops)
+        return "plays " + timeText(d.frames);
+    if (d.loops)
+        return "loops: one pass " + timeText(d.loopEnd) + ", then again from " + timeText(d.loopStart);
+    return "never stops";
+}
+
 } // namespace
 
 std::string describeModule(const std::string &file, const dbm::Module &m,
@@ -117,6 +136,7 @@ std::string describeModule(const std::string &file, const dbm::Module &m,
             orders += " ...";
         out.line("  %3u \"%s\": %u orders:%s", unsigned(i), name(song.name), unsigned(song.orderCount),
                  orders.c_str());
+        out.line("        %s", songLength(m, i).c_str());
     }
 
     std::string rows;
@@ -136,9 +156,7 @@ std::string describeModule(const std::string &file, const dbm::Module &m,
     } else if (!duration.stops) {
         out.line("duration: loops forever");
     } else {
-        uint64_t tenths = (duration.frames * 10 + OUTPUT_RATE / 2) / OUTPUT_RATE;
-        out.line("duration: %u:%02u.%u (%llu frames)", unsigned(tenths / 600), unsigned(tenths / 10 % 60),
-                 unsigned(tenths % 10), static_cast<unsigned long long>(duration.frames));
+        out.line("duration: %s", timeText(duration.frames).c_str());
     }
     return out.take();
 }

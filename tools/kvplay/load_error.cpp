@@ -104,6 +104,13 @@ std::string openFailure(const std::string &path)
 
 } // namespace
 
+std::string outOfMemory(bool overBudget)
+{
+    return overBudget ? "out of memory: it asks for more than the limit of " + limitText(kvhost::memoryBudget()) +
+                            " (--memory-limit)"
+                      : "out of memory";
+}
+
 std::string describeLoadError(int32_t code, const ModuleSource &source, const kvhost::ReadTrail &trail,
                               bool overBudget)
 {
@@ -113,9 +120,7 @@ std::string describeLoadError(int32_t code, const ModuleSource &source, const kv
     case dbm::LOAD_ERROR_OPEN:
         return openFailure(source.hostName);
     case dbm::LOAD_ERROR_MEMORY:
-        return overBudget ? "out of memory: it asks for more than the limit of " +
-                                limitText(kvhost::memoryBudget()) + " (--memory-limit)"
-                          : "out of memory";
+        return outOfMemory(overBudget);
     case dbm::LOAD_ERROR_DATA:
         if (!file.startsLikeAModule())
             return "not a DBM0 module";

@@ -27,4 +27,8 @@ namespace kvplay {
 std::string describeLoadError(int32_t code, const ModuleSource &source, const kvhost::ReadTrail &trail,
                               bool overBudget);
 
+// "out of memory", naming the limit when `overBudget` (our host refused
+// memory because of --memory-limit).
+std::string outOfMemory(bool overBudget);
+
 } // namespace kvplay

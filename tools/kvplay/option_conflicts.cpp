@@ -13,8 +13,13 @@ std::string findConflict(const Options &o)
         {!o.output.empty(), "-o"},      {o.format.has_value(), "-f"}, {o.raw, "--raw"},
         {o.force && o.writeDemo.empty(), "--force"}, {!o.plugin.empty(), "--plugin"},
         {o.seconds.has_value(), "--seconds"},        {o.tail.has_value(), "--tail"},
-        {o.jobs != 1, "-j"}};
+        {o.jobs != 1, "-j"},                          {o.play, "--play"}};
+    // Options that only writing files uses.
+    const std::pair<bool, const char *> writing[] = {{!o.output.empty(), "-o"}, {o.format.has_value(), "-f"},
+                                                     {o.raw, "--raw"},          {o.force, "--force"},
+                                                     {o.jobs != 1, "-j"}};
     const char *mode = !o.writeDemo.empty() ? "--write-demo" : o.info ? "--info" : nullptr;
+    const std::string choice = o.choices.firstGiven(); // an option only the player library serves
     if (o.info && !o.writeDemo.empty())
         return "--info and --write-demo cannot be combined";
     if (!o.writeDemo.empty() && !o.files.empty())
@@ -22,6 +27,19 @@ std::string findConflict(const Options &o)
     for (const auto &[given, name] : rendering)
         if (mode && given)
             return std::string(mode) + " renders nothing; " + name + " does not apply to it";
+    if (mode && !choice.empty())
+        return std::string(mode) + " renders nothing; " + choice + " does not apply to it";
+    for (const auto &[given, name] : writing)
+        if (o.play && given)
+            return std::string("--play plays through the sound device and writes no file; ") + name +
+                   " does not apply to it";
+    if (!o.device.empty() && !o.play)
+        return "--device chooses the sound device --play plays through; give --play too";
+    if (o.listDevices && (o.play || mode || !o.files.empty()))
+        return "--list-devices only lists the sound devices";
+    if (!o.plugin.empty() && !choice.empty())
+        return choice + " plays through the player library, and a plug-in's stream plays only song 0 "
+                        "from its start with every track: leave out --plugin";
     if (!o.output.empty() && o.files.size() > 1)
         return "-o names one output, but " + std::to_string(o.files.size()) + " files were given";
     if (std::count(o.files.begin(), o.files.end(), "-") > 1)

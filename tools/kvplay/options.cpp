@@ -79,8 +79,9 @@ int usageError(const std::string &what)
 
 int parseOptions(int argc, char **argv, Options &options)
 {
-    CLI::App app{"kvplay: renders DBM0 music modules to audio files through the "
-                 "digibooster.kvp plug-in.\nWith no FILE, renders the built-in demo to demo.wav.",
+    CLI::App app{"kvplay: renders DBM0 music modules to audio files, or plays them (--play), through "
+                 "the digibooster.kvp plug-in (through libdbmplay for the song and track options).\n"
+                 "With no FILE, renders the built-in demo to demo.wav (or plays it).",
                  "kvplay"};
     app.add_option("FILE", options.files,
                    "DBM0 modules, each rendered to <name>.wav in the current folder; '-' reads one "
@@ -112,13 +113,19 @@ int parseOptions(int argc, char **argv, Options &options)
                    "from 1M to 1T, such as 512M or 2G (default 1G); a file that asks for more is refused")
         ->type_name("SIZE");
     app.add_flag("-i,--info", options.info, "Describe the modules instead of rendering them");
-    app.add_flag("-q,--quiet", options.quiet, "No progress and no summary lines; only problems");
+    app.add_flag("-q,--quiet", options.quiet,
+                 "No progress and no summary lines (playing: no status line either); only problems");
     app.add_option("-j,--jobs", options.jobs, "Render this many files at once")
         ->check(CLI::Range(1u, 256u))
         ->capture_default_str();
     app.add_option("--write-demo", options.writeDemo, "Write the built-in demo module to this file");
     app.add_flag("-V,--version", options.version,
                  "Print kvplay's version, and the plug-in's name, version and revision");
+    app.add_flag("-p,--play", options.play,
+                 "Play the modules through the sound device, one after the other (keys: h shows them)");
+    app.add_option("--device", options.device, "Output device for --play (see --list-devices)");
+    app.add_flag("--list-devices", options.listDevices, "List the sound devices --play can use");
+    addPlayChoices(app, options.choices);
 
     try {
         app.parse(argc, argv);

@@ -1,6 +1,8 @@
 // kvplay's command line: what the user asked for, parsed with CLI11.
 #pragma once
 
+#include "tools/kvplay/play_choices.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +28,10 @@ struct Options {
     bool version = false;
     unsigned jobs = 1;
     std::string writeDemo; // write the demo module here and stop
+    PlayChoices choices;   // what to play through libdbmplay instead of the plug-in
+    bool play = false;     // play through the sound device instead of rendering
+    std::string device;    // --device: output device name; empty: the system's default
+    bool listDevices = false;
 };
 
 // Parses the command line. Returns -1 when kvplay should go on with `options`,

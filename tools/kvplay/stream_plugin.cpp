@@ -10,8 +10,9 @@ bool StreamPlugin::start(const std::string &path, std::string &error)
     }
     open_ = host_.operation<dbm::OpenStreamFn>("OpenStream");
     samples_ = host_.operation<dbm::StreamSamplesFn>("StreamSamples");
+    seek_ = host_.operation<dbm::SeekStreamFn>("SeekStream");
     close_ = host_.operation<dbm::CloseStreamFn>("CloseStream");
-    if (!open_ || !samples_ || !close_) {
+    if (!open_ || !samples_ || !seek_ || !close_) {
         error = path + ": the plug-in has no audio stream operations";
         host_.unload();
         return false;
@@ -53,6 +54,11 @@ uint32_t StreamPlugin::pull(void *stream, int16_t *buffer, uint32_t frames) cons
             break;
     }
     return delivered;
+}
+
+void StreamPlugin::rewind(void *stream) const
+{
+    seek_(stream, 0);
 }
 
 void StreamPlugin::close(void *stream) const

@@ -29,12 +29,15 @@ public:
     // Fills `frames` frames (interleaved stereo) as far as the stream goes;
     // returns the frames delivered, fewer only at the stream's end.
     uint32_t pull(void *stream, int16_t *buffer, uint32_t frames) const;
+    // SeekStream to frame 0: the stream starts the song again.
+    void rewind(void *stream) const;
     void close(void *stream) const;
 
 private:
     kvhost::PluginHost host_;
     dbm::OpenStreamFn open_ = nullptr;
     dbm::StreamSamplesFn samples_ = nullptr;
+    dbm::SeekStreamFn seek_ = nullptr;
     dbm::CloseStreamFn close_ = nullptr;
 };
 

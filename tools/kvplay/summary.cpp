@@ -8,11 +8,18 @@ namespace kvplay {
 
 std::string summaryLine(const std::string &input, const std::string &output, const RenderedFile &file)
 {
-    const uint64_t tenths = (file.frames * 10 + OUTPUT_RATE / 2) / OUTPUT_RATE;
-    char length[64];
-    std::snprintf(length, sizeof length, "%llu:%02u.%u, %u song%s", (unsigned long long)(tenths / 600),
-                  unsigned(tenths % 600 / 10), unsigned(tenths % 10), file.songs, file.songs == 1 ? "" : "s");
-    return input + " -> " + (output == "-" ? "stdout" : output) + "  " + length + (file.echo ? ", echo" : "");
+    const std::string songs = std::to_string(file.songs) + (file.songs == 1 ? " song" : " songs");
+    return input + " -> " + (output == "-" ? "stdout" : output) + "  " + clockTime(file.frames) + ", " + songs +
+           (file.echo ? ", echo" : "");
+}
+
+std::string clockTime(uint64_t frames)
+{
+    const uint64_t tenths = (frames * 10 + OUTPUT_RATE / 2) / OUTPUT_RATE;
+    char text[48];
+    std::snprintf(text, sizeof text, "%llu:%02u.%u", (unsigned long long)(tenths / 600), unsigned(tenths % 600 / 10),
+                  unsigned(tenths % 10));
+    return text;
 }
 
 } // namespace kvplay

@@ -13,8 +13,11 @@ struct RenderedFile {
     bool echo = false;   // some track of the module has the echo on
 };
 
-// `output` "-" is named "stdout". The length is minutes, seconds and tenths,
-// rounded to the nearest tenth.
+// `output` "-" is named "stdout". The length as clockTime() gives it.
 std::string summaryLine(const std::string &input, const std::string &output, const RenderedFile &file);
+
+// "m:ss.t" for a count of 44100 Hz frames: minutes, seconds and tenths,
+// rounded to the nearest tenth.
+std::string clockTime(uint64_t frames);
 
 } // namespace kvplay
