@@ -42,6 +42,8 @@
 namespace fuzzhost {
 
 constexpr const char *FILE_NAME = "fuzz-input.dbm";
+constexpr size_t PLAY_HEADER_BYTES = 9;
+constexpr uint64_t BLOCK_LIMIT = 64u << 20;
 constexpr uint32_t PLAY_RATES[6] = {44100, 8000, 22050, 48000, 96000, 192000};
 constexpr uint32_t PLAY_MAX_FRAMES[4] = {44100, 1, 441, 4096};
 constexpr uint32_t STREAM_PULLS[16] = {0, 1, 2, 3, 17, 64, 441, 1000, 4095, 8192, 22050, 44099, 44100, 44101, 88200, 100000};
@@ -58,7 +60,7 @@ constexpr size_t BLOCK_HEADER = 16; // keeps the blocks' alignment
 extern "C" inline void *allocateWithinBudget(uint32_t count, uint32_t size)
 {
     const uint64_t bytes = uint64_t(count) * size;
-    auto *block = bytes > (64u << 20) || budget.total + bytes > (256u << 20)
+    auto *block = bytes > BLOCK_LIMIT || budget.total + bytes > (256u << 20)
                       ? nullptr
                       : static_cast<uint8_t *>(budget.allocate(1, uint32_t(bytes + BLOCK_HEADER)));
     if (!block)
@@ -78,8 +80,8 @@ extern "C" inline void freeWithinBudget(void *memory)
 }
 
 // Installs (once) our host's service record, interface 10, with the budgeted
-// memory table, and serves `size` bytes at `data` as FILE_NAME.
-inline void serve(const uint8_t *data, size_t size)
+// memory table.
+inline void useBudgetedHost()
 {
     static dbm::Word record[dbm::SERVICE_RECORD_WORDS];
     static dbm::HostFunction memory[dbm::MEMORY_SLOTS];
@@ -95,6 +97,12 @@ inline void serve(const uint8_t *data, size_t size)
         dbm::pluginGlobals.host = record;
         dbm::pluginGlobals.hostVersion = 9;
     }
+}
+
+// useBudgetedHost(), and `size` bytes at `data` served as FILE_NAME.
+inline void serve(const uint8_t *data, size_t size)
+{
+    useBudgetedHost();
     kvhost::addMemoryFile(FILE_NAME, std::vector<uint8_t>(data, data + size));
 }
 
