@@ -6,8 +6,6 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace {
 
 using libtest::Pcm;
@@ -23,12 +21,6 @@ struct Played {
 GstClockTime frameTime(uint64_t frame)
 {
     return gst_util_uint64_scale_int(frame, GST_SECOND, DBMPLAY_RATE);
-}
-
-std::string writeFile(const std::string &name, const std::vector<uint8_t> &bytes)
-{
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
-    return name;
 }
 
 // The bus's messages; when the pipeline failed, its error may still be on the way.
@@ -130,7 +122,7 @@ protected:
     static void SetUpTestSuite() { gst_init(nullptr, nullptr); }
     static void TearDownTestSuite() { gst_deinit(); }
     const std::vector<uint8_t> bytes = modwriter::write(libtest::songsModule());
-    const std::string path = writeFile("dbmdec-songs.dbm", bytes);
+    const std::string path = libtest::writeFile("dbmdec-songs.dbm", bytes) ? "dbmdec-songs.dbm" : "";
 };
 
 TEST_F(Dbmdec, SeeksGiveTheLibrarysFramesAfterTheSameSeek)
@@ -191,7 +183,8 @@ TEST_F(Dbmdec, DamagedFilesPostTheLibrarysMessage)
         std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + bytes.size() * cut / 51);
         int code = DBMPLAY_OK;
         dbmplay_close(dbmplay_open_memory(damaged.data(), damaged.size(), nullptr, &code));
-        const Played run = play(writeFile("dbmdec-damaged.dbm", damaged), "");
+        libtest::writeFile("dbmdec-damaged.dbm", damaged);
+        const Played run = play("dbmdec-damaged.dbm", "");
         EXPECT_EQ(run.error, code ? dbmplay_error_text(code) : "") << damaged.size() << " bytes";
     }
 }
