@@ -395,9 +395,7 @@ TEST_F(Reader, EveryAllocationAndReadFailingInTurn)
     ModuleHandle piecewise(testsupport::loadBytes(bytes));
     kvhost::resetHostControls();
     ASSERT_NE(piecewise, nullptr);
-    EXPECT_STREQ(piecewise->name, "Busy");
-    EXPECT_EQ(piecewise->samples[2]->data[299], whole->samples[2]->data[299]);
-    EXPECT_EQ(piecewise->patterns[0]->entries[13 * 4].param2, 2);
+    EXPECT_EQ(text(*piecewise), text(*whole));
     for (size_t end = 1; end < bytes.size(); end += 7)
         ModuleHandle(testsupport::loadBytes(Bytes(bytes.begin(), bytes.begin() + end)));
 }
