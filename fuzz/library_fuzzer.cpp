@@ -22,9 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     useBudgetedHost();
     if (size < PLAY_HEADER_BYTES)
         return 0;
-    const dbmplay_allocator allocator = {
-        [](void *, size_t n) { return n <= BLOCK_LIMIT ? allocateWithinBudget(1, uint32_t(n)) : nullptr; },
-        [](void *, void *block) { freeWithinBudget(block); }, nullptr};
+    const dbmplay_allocator allocator = {[](void *, size_t n) { return allocate(n); },
+                                         [](void *, void *block) { release(block); }, nullptr};
     dbmplay_player *player = dbmplay_open_memory(data + PLAY_HEADER_BYTES, size - PLAY_HEADER_BYTES, &allocator, nullptr);
     const int tracks = dbmplay_track_count(player);
     if (player) {
