@@ -62,16 +62,15 @@ inline void useBudgetedHost()
 }
 
 // Our host's allocate and free services, counted and budgeted as the core's blocks are.
+inline const dbm::HostFunction *memoryServices()
+{
+    return reinterpret_cast<const dbm::HostFunction *>(kvhost::serviceRecord(10)[dbm::SERVICE_MEMORY]);
+}
 inline void *allocate(size_t bytes)
 {
-    const auto *memory = reinterpret_cast<const dbm::HostFunction *>(dbm::pluginGlobals.host[dbm::SERVICE_MEMORY]);
-    return bytes <= UINT32_MAX ? reinterpret_cast<dbm::HostAllocate>(memory[dbm::MEMORY_ALLOCATE])(1, uint32_t(bytes)) : nullptr;
+    return bytes <= UINT32_MAX ? reinterpret_cast<dbm::HostAllocate>(memoryServices()[dbm::MEMORY_ALLOCATE])(1, uint32_t(bytes)) : nullptr;
 }
-inline void release(void *block)
-{
-    const auto *memory = reinterpret_cast<const dbm::HostFunction *>(dbm::pluginGlobals.host[dbm::SERVICE_MEMORY]);
-    reinterpret_cast<dbm::HostFree>(memory[dbm::MEMORY_FREE])(block);
-}
+inline void release(void *block) { reinterpret_cast<dbm::HostFree>(memoryServices()[dbm::MEMORY_FREE])(block); }
 
 // useBudgetedHost(), and `size` bytes at `data` served as FILE_NAME.
 inline void serve(const uint8_t *data, size_t size)

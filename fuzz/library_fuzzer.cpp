@@ -19,7 +19,7 @@ using namespace fuzzhost;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    useBudgetedHost();
+    kvhost::setMemoryBudget(MEMORY_BUDGET);
     if (size < PLAY_HEADER_BYTES)
         return 0;
     const dbmplay_allocator allocator = {[](void *, size_t n) { return allocate(n); },
