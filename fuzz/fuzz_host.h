@@ -9,8 +9,8 @@
 // thousands of 65535-row patterns, and the reader asks for that much before
 // it finds the file shorter. A real host refuses such blocks; ours would give
 // them, and the fuzzer would spend its time zero-filling gigabytes. So the
-// fuzz host refuses any block above 64 MiB and any block that would take the
-// total above 256 MiB, as a host short of memory does.
+// fuzz host sets our host's memory budget to 256 MiB, as a host short of
+// memory refuses what would take it past that.
 //
 // Play input: 9 bytes, then the module. Byte 0: the rate, PLAY_RATES[byte % 6];
 //   byte 1: the largest render, PLAY_MAX_FRAMES[byte % 4]; byte 2: the output
@@ -31,6 +31,7 @@
 #pragma once
 
 #include "base/host_services.h"
+#include "host/memory_budget.h"
 #include "host/services.h"
 
 #include <algorithm>
@@ -42,59 +43,39 @@
 namespace fuzzhost {
 
 constexpr const char *FILE_NAME = "fuzz-input.dbm";
+constexpr size_t PLAY_HEADER_BYTES = 9;
 constexpr uint32_t PLAY_RATES[6] = {44100, 8000, 22050, 48000, 96000, 192000};
 constexpr uint32_t PLAY_MAX_FRAMES[4] = {44100, 1, 441, 4096};
 constexpr uint32_t STREAM_PULLS[16] = {0, 1, 2, 3, 17, 64, 441, 1000, 4095, 8192, 22050, 44099, 44100, 44101, 88200, 100000};
 constexpr uint64_t TRACK_FRAME_BUDGET = 44100 * 2 * 2;
 
-struct Budget {
-    dbm::HostAllocate allocate; // our host's own services
-    dbm::HostFree free;
-    uint64_t total; // bytes given out, headers excluded
-};
-inline Budget budget{};
-constexpr size_t BLOCK_HEADER = 16; // keeps the blocks' alignment
+constexpr uint64_t MEMORY_BUDGET = 256u << 20;
 
-extern "C" inline void *allocateWithinBudget(uint32_t count, uint32_t size)
+// Installs (once) our host's service record, interface 10, with the memory budget.
+inline void useBudgetedHost()
 {
-    const uint64_t bytes = uint64_t(count) * size;
-    auto *block = bytes > (64u << 20) || budget.total + bytes > (256u << 20)
-                      ? nullptr
-                      : static_cast<uint8_t *>(budget.allocate(1, uint32_t(bytes + BLOCK_HEADER)));
-    if (!block)
-        return nullptr;
-    *reinterpret_cast<uint64_t *>(block) = bytes;
-    budget.total += bytes;
-    return block + BLOCK_HEADER;
-}
-
-extern "C" inline void freeWithinBudget(void *memory)
-{
-    if (!memory)
-        return;
-    uint8_t *block = static_cast<uint8_t *>(memory) - BLOCK_HEADER;
-    budget.total -= *reinterpret_cast<uint64_t *>(block);
-    budget.free(block);
-}
-
-// Installs (once) our host's service record, interface 10, with the budgeted
-// memory table, and serves `size` bytes at `data` as FILE_NAME.
-inline void serve(const uint8_t *data, size_t size)
-{
-    static dbm::Word record[dbm::SERVICE_RECORD_WORDS];
-    static dbm::HostFunction memory[dbm::MEMORY_SLOTS];
     if (!dbm::pluginGlobals.host) {
-        const dbm::Word *host = kvhost::serviceRecord(10);
-        const auto *hostMemory = reinterpret_cast<const dbm::HostFunction *>(host[dbm::SERVICE_MEMORY]);
-        budget = {reinterpret_cast<dbm::HostAllocate>(hostMemory[dbm::MEMORY_ALLOCATE]),
-                  reinterpret_cast<dbm::HostFree>(hostMemory[dbm::MEMORY_FREE]), 0};
-        memory[dbm::MEMORY_ALLOCATE] = reinterpret_cast<dbm::HostFunction>(&allocateWithinBudget);
-        memory[dbm::MEMORY_FREE] = reinterpret_cast<dbm::HostFunction>(&freeWithinBudget);
-        std::copy(host, host + dbm::SERVICE_RECORD_WORDS, record);
-        record[dbm::SERVICE_MEMORY] = reinterpret_cast<dbm::Word>(memory);
-        dbm::pluginGlobals.host = record;
+        kvhost::setMemoryBudget(MEMORY_BUDGET);
+        dbm::pluginGlobals.host = kvhost::serviceRecord(10);
         dbm::pluginGlobals.hostVersion = 9;
     }
+}
+
+// Our host's allocate and free services, counted and budgeted as the core's blocks are.
+inline const dbm::HostFunction *memoryServices()
+{
+    return reinterpret_cast<const dbm::HostFunction *>(kvhost::serviceRecord(10)[dbm::SERVICE_MEMORY]);
+}
+inline void *allocate(size_t bytes)
+{
+    return bytes <= UINT32_MAX ? reinterpret_cast<dbm::HostAllocate>(memoryServices()[dbm::MEMORY_ALLOCATE])(1, uint32_t(bytes)) : nullptr;
+}
+inline void release(void *block) { reinterpret_cast<dbm::HostFree>(memoryServices()[dbm::MEMORY_FREE])(block); }
+
+// useBudgetedHost(), and `size` bytes at `data` served as FILE_NAME.
+inline void serve(const uint8_t *data, size_t size)
+{
+    useBudgetedHost();
     kvhost::addMemoryFile(FILE_NAME, std::vector<uint8_t>(data, data + size));
 }
 

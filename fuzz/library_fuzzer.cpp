@@ -4,28 +4,26 @@
 // budget allows in the request sizes given; then checks that closing gave
 // every block back.
 //
-// Input: the play target's layout (input_layout.h: 9 bytes, then the
+// Input: the play target's layout (fuzz_host.h: 9 bytes, then the
 // module), read differently: byte 0 the song (modulo the song count), byte 1
 // a mask of muted tracks (track t by bit t % 8), byte 2 a seek to byte x 64
 // frames, bytes 3..8 three big-endian 16-bit request sizes, each
 // 1 + v % 4096 frames, used in turn.
 #include "dbmplay.h"
 #include "fuzz/fuzz_host.h"
-#include "fuzz/input_layout.h"
 
 #include <algorithm>
 #include <vector>
 
-using namespace fuzzinput;
+using namespace fuzzhost;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    [[maybe_unused]] static const dbm::Word *budgetReady = fuzzhost::budgetedServiceRecord();
+    kvhost::setMemoryBudget(MEMORY_BUDGET);
     if (size < PLAY_HEADER_BYTES)
         return 0;
-    const dbmplay_allocator allocator = {
-        [](void *, size_t n) { return n <= fuzzhost::BLOCK_LIMIT ? fuzzhost::allocateWithinBudget(1, uint32_t(n)) : nullptr; },
-        [](void *, void *block) { fuzzhost::freeWithinBudget(block); }, nullptr};
+    const dbmplay_allocator allocator = {[](void *, size_t n) { return allocate(n); },
+                                         [](void *, void *block) { release(block); }, nullptr};
     dbmplay_player *player = dbmplay_open_memory(data + PLAY_HEADER_BYTES, size - PLAY_HEADER_BYTES, &allocator, nullptr);
     const int tracks = dbmplay_track_count(player);
     if (player) {
@@ -45,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     dbmplay_close(player);
-    fuzzhost::checkNothingHeld();
+    checkNothingHeld();
     return 0;
 }

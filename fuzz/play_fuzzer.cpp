@@ -10,9 +10,9 @@ using namespace fuzzhost;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 9)
+    if (size < PLAY_HEADER_BYTES)
         return 0;
-    serve(data + 9, size - 9);
+    serve(data + PLAY_HEADER_BYTES, size - PLAY_HEADER_BYTES);
     dbm::Module *module = dbm::loadModule(FILE_NAME, nullptr, nullptr, nullptr);
     const uint32_t maxFrames = PLAY_MAX_FRAMES[data[1] % 4];
     dbm::Engine *engine = module ? dbm::createEngine(module, PLAY_RATES[data[0] % 6], maxFrames) : nullptr;

@@ -1,6 +1,6 @@
 // The song's course (rows played, jumps, breaks, delays, stops), the render
-// loop around the ticks, the output conversion, the engine's refusals, the
-// pan delay table and the duration scan.
+// loop around the ticks, the output conversion, the engine's refusals and
+// the duration scan (the pan delay table is held by the golden digests).
 #include "engine/duration.h"
 #include "engine_support.h"
 
@@ -165,19 +165,6 @@ TEST_F(EngineTest, RefusedRatesAndModules)
     Module copy = *module;
     copy.trackCount = 0;
     EXPECT_EQ(createEngine(&copy, 44100, 64), nullptr);
-}
-
-// The pan delay grows with the square of the panning up to a third of a
-// millisecond; at 44100 Hz (14 frames) a new frame of delay begins at these magnitudes.
-TEST_F(EngineTest, PanDelayTables)
-{
-    int16_t table[PAN_DELAY_ENTRIES];
-    buildPanDelayTable(table, 44100);
-    const int firstMagnitude[] = {35, 49, 60, 69, 77, 84, 91, 97, 103, 109, 114, 119, 124, 128, 129};
-    for (int magnitude = 1, delay = 0; magnitude <= 128; ++magnitude) {
-        delay += magnitude == firstMagnitude[delay];
-        EXPECT_EQ(table[magnitude - 1], delay) << "magnitude " << magnitude;
-    }
 }
 
 // The scanned length is where the render loop stops: a plain song (every row

@@ -1,33 +1,14 @@
 // The dbmdec element in a pipeline (filesrc ! dbmdec ! appsink), compared
 // with the library's own output for the same module, song and seek.
-#include "dbmplay.h"
-#include "tests/lib/songs_module.h"
+#include "tests/lib/library_support.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
-
 namespace {
 
-using Pcm = std::vector<int16_t>;
-
-// The next `frames` frames of the player, in requests of `request`.
-Pcm libraryRender(dbmplay_player *player, uint32_t frames, uint32_t request)
-{
-    Pcm out(2 * size_t(frames));
-    for (uint32_t done = 0; done < frames; done += request)
-        if (dbmplay_render(player, &out[2 * size_t(done)], std::min(request, frames - done)) != DBMPLAY_OK)
-            break;
-    return out;
-}
-
-Pcm slice(const Pcm &pcm, uint32_t from, uint32_t frames)
-{
-    return Pcm(pcm.begin() + 2 * size_t(from), pcm.begin() + 2 * size_t(from + frames));
-}
+using libtest::Pcm;
 
 struct Played {
     Pcm pcm;
@@ -40,12 +21,6 @@ struct Played {
 GstClockTime frameTime(uint64_t frame)
 {
     return gst_util_uint64_scale_int(frame, GST_SECOND, DBMPLAY_RATE);
-}
-
-std::string writeFile(const std::string &name, const std::vector<uint8_t> &bytes)
-{
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
-    return name;
 }
 
 // The bus's messages; when the pipeline failed, its error may still be on the way.
@@ -128,7 +103,7 @@ Pcm library(const std::string &path, int song, uint64_t from, size_t frames)
     dbmplay_player *player = dbmplay_open_file(path.c_str(), nullptr, nullptr);
     dbmplay_select_song(player, song);
     dbmplay_seek(player, from);
-    Pcm pcm = libraryRender(player, uint32_t(frames), 4096);
+    Pcm pcm = libtest::libraryRender(player, uint32_t(frames), 4096);
     dbmplay_close(player);
     return pcm;
 }
@@ -147,7 +122,7 @@ protected:
     static void SetUpTestSuite() { gst_init(nullptr, nullptr); }
     static void TearDownTestSuite() { gst_deinit(); }
     const std::vector<uint8_t> bytes = modwriter::write(libtest::songsModule());
-    const std::string path = writeFile("dbmdec-songs.dbm", bytes);
+    const std::string path = libtest::writeFile("dbmdec-songs.dbm", bytes) ? "dbmdec-songs.dbm" : "";
 };
 
 TEST_F(Dbmdec, SeeksGiveTheLibrarysFramesAfterTheSameSeek)
@@ -197,7 +172,7 @@ TEST_F(Dbmdec, SongsRepeatsTagsAndDuration)
     const Played looped = play(path, "song=3 repeats=2");
     EXPECT_EQ(looped.duration, frameTime(frames));
     ASSERT_EQ(looped.pcm.size(), 2 * frames);
-    EXPECT_EQ(slice(looped.pcm, 0, uint32_t(unfaded)), library(path, 3, 0, unfaded));
+    EXPECT_EQ(libtest::slice(looped.pcm, 0, uint32_t(unfaded)), library(path, 3, 0, unfaded));
 
     EXPECT_EQ(play(path, "song=4").error, "The module has no song 4: its songs are 0 to 3.");
 }
@@ -208,7 +183,8 @@ TEST_F(Dbmdec, DamagedFilesPostTheLibrarysMessage)
         std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + bytes.size() * cut / 51);
         int code = DBMPLAY_OK;
         dbmplay_close(dbmplay_open_memory(damaged.data(), damaged.size(), nullptr, &code));
-        const Played run = play(writeFile("dbmdec-damaged.dbm", damaged), "");
+        libtest::writeFile("dbmdec-damaged.dbm", damaged);
+        const Played run = play("dbmdec-damaged.dbm", "");
         EXPECT_EQ(run.error, code ? dbmplay_error_text(code) : "") << damaged.size() << " bytes";
     }
 }

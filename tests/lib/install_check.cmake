@@ -1,7 +1,7 @@
 # Installs the build tree into a scratch prefix, compiles the C example (gcc)
 # against the installed header and library with pkg-config, and plays the
 # test module to a WAV with it. Run with -DBUILD, -DPREFIX, -DEXAMPLE (the C
-# source) and -DWRITER (the program that writes the module).
+# source) and -DWRITER (the program that writes the modules into a folder).
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -22,7 +22,7 @@ execute_process(COMMAND gcc -std=c99 -Wall -Werror ${EXAMPLE} ${flags} -Wl,-rpat
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the C example did not compile against the installed library: ${errors}")
 endif()
-execute_process(COMMAND ${WRITER} ${PREFIX}/songs.dbm)
+execute_process(COMMAND ${WRITER} ${PREFIX})
 execute_process(COMMAND ${PREFIX}/example ${PREFIX}/songs.dbm ${PREFIX}/songs.wav
                 RESULT_VARIABLE status ERROR_VARIABLE errors)
 file(SIZE ${PREFIX}/songs.wav size)

@@ -1,18 +1,15 @@
 // The library against the plug-in's stream and against rules worked out by
-// hand on the test module (songs_module.h).
+// hand on the test module (library_support.h).
 #include "bench/modules.h"
 #include "bench/stream_player.h"
-#include "dbmplay.h"
-#include "songs_module.h"
+#include "library_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
 #include <thread>
 
 using namespace libtest;
-using Pcm = std::vector<int16_t>;
 
 namespace {
 
@@ -37,27 +34,20 @@ struct Player {
     dbmplay_player *p;
 };
 
-// `frames` frames in requests of `request`, from the plug-in's stream for
-// `bytes` (player null) or from the player.
+// `frames` frames in requests of `request`, from the player or (player null) from the plug-in's stream for `bytes`.
 Pcm render(uint32_t frames, uint32_t request, dbmplay_player *player, const std::vector<uint8_t> &bytes = {})
 {
     static unsigned serial = 0;
-    std::unique_ptr<benchmodules::StreamPlayer> stream;
-    if (!player)
-        stream = std::make_unique<benchmodules::StreamPlayer>("library-" + std::to_string(++serial) + ".dbm", bytes);
+    if (player)
+        return libraryRender(player, frames, request);
+    benchmodules::StreamPlayer stream("library-" + std::to_string(++serial) + ".dbm", bytes);
     Pcm out(2 * size_t(frames));
     for (uint32_t done = 0, n; done < frames; done += n) {
         n = std::min(request, frames - done);
-        if (player ? dbmplay_render(player, &out[2 * size_t(done)], n) != DBMPLAY_OK
-                   : stream->request(&out[2 * size_t(done)], n) != n)
+        if (stream.request(&out[2 * size_t(done)], n) != n)
             break;
     }
     return out;
-}
-
-Pcm slice(const Pcm &pcm, uint32_t from, uint32_t frames)
-{
-    return Pcm(pcm.begin() + 2 * size_t(from), pcm.begin() + 2 * size_t(from + frames));
 }
 
 // The module with only song `song`, as its song 0.

@@ -19,15 +19,10 @@
 
 namespace testsupport {
 
-inline void ensureHost()
+inline dbm::Module *loadBytes(const std::vector<uint8_t> &bytes, int32_t *error = nullptr)
 {
     if (!dbm::pluginGlobals.host)
         useHost();
-}
-
-inline dbm::Module *loadBytes(const std::vector<uint8_t> &bytes, int32_t *error = nullptr)
-{
-    ensureHost();
     static std::atomic<unsigned> serial{0};
     std::string name = "memory-module-" + std::to_string(++serial) + ".dbm";
     kvhost::addMemoryFile(name, bytes);

@@ -166,7 +166,8 @@ inline ModuleSpec effectSweep(uint8_t command, unsigned column)
 
 // Notes at octaves 10..15, every semitone, with the widest arpeggio and
 // sample offsets past the end, on one-frame loops (forward and ping-pong)
-// and long samples, at both base-rate limits; speed 1.
+// and long samples, at both base-rate limits; speed 1 (set in place of the
+// first arpeggio).
 inline ModuleSpec extremeNotes()
 {
     ModuleSpec d;
@@ -179,12 +180,10 @@ inline ModuleSpec extremeNotes()
     d.patterns = {pattern(72, 6)};
     for (unsigned row = 0; row < 72; ++row)
         for (unsigned track = 0; track < 6; ++track)
-            cell(d, row, track) = note(uint8_t(10 + row / 12), uint8_t((row + track) % 12),
-                                       uint8_t(1 + (row + track) % 5), EFFECT_ARPEGGIO, 0xFF,
+            cell(d, row, track) = note(uint8_t(10 + row / 12), uint8_t((row + track) % 12), uint8_t(1 + (row + track) % 5),
+                                       row + track ? EFFECT_ARPEGGIO : EFFECT_SPEED_TEMPO, row + track ? 0xFF : 1,
                                        track % 2 ? EFFECT_EXTENDED : EFFECT_SAMPLE_OFFSET,
                                        track % 2 ? 0x7F : 0xFF); // 0x7F: high sample offset
-    cell(d, 0, 0).effect1 = EFFECT_SPEED_TEMPO;
-    cell(d, 0, 0).param1 = 1;
     d.songs = {{"Extreme", {0}}};
     return d;
 }
@@ -270,13 +269,10 @@ inline ModuleSpec timing(uint8_t speed, uint8_t tempo)
     ModuleSpec d = twoVoices("Timing", 2);
     d.patterns = {pattern(8, 2)};
     for (unsigned row = 0; row < 8; ++row) {
-        cell(d, row, 0) = note(4, uint8_t(row % 12), 1, 1, 0x20);
-        cell(d, row, 1) = note(5, uint8_t(row % 12), 2, 10, 0x0F);
+        const uint8_t setting = row == 0 ? EFFECT_SPEED_TEMPO : 0;
+        cell(d, row, 0) = note(4, uint8_t(row % 12), 1, 1, 0x20, setting, row == 0 ? speed : 0);
+        cell(d, row, 1) = note(5, uint8_t(row % 12), 2, 10, 0x0F, setting, row == 0 ? tempo : 0);
     }
-    cell(d, 0, 0).effect2 = EFFECT_SPEED_TEMPO;
-    cell(d, 0, 0).param2 = speed;
-    cell(d, 0, 1).effect2 = EFFECT_SPEED_TEMPO;
-    cell(d, 0, 1).param2 = tempo;
     d.songs = {{"Timing", {0}}};
     return d;
 }

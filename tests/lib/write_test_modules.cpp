@@ -2,21 +2,7 @@
 // the argument: songs.dbm (the library tests' module, whose echo outlasts
 // the longest tail) and quiet.dbm, whose tail falls silent: a sample without
 // a loop and no echo.
-#include "tests/lib/songs_module.h"
-
-#include <fstream>
-
-namespace {
-
-bool writeModule(const std::string &path, const modwriter::ModuleSpec &desc)
-{
-    const std::vector<uint8_t> bytes = modwriter::write(desc);
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(file);
-}
-
-} // namespace
+#include "library_support.h"
 
 int main(int argc, char **argv)
 {
@@ -28,6 +14,6 @@ int main(int argc, char **argv)
         quiet.samples[0].frames[i] = int32_t((i * 37) % 2000) - 1000;
     const modwriter::Cell note = quiet.patterns[0].at(0, 0, 4);
     quiet.patterns[0].at(40, 1, 4) = note;
-    return writeModule(folder + "/songs.dbm", libtest::songsModule()) && writeModule(folder + "/quiet.dbm", quiet)
-               ? 0 : 1;
+    return libtest::writeFile(folder + "/songs.dbm", modwriter::write(libtest::songsModule())) &&
+                   libtest::writeFile(folder + "/quiet.dbm", modwriter::write(quiet)) ? 0 : 1;
 }
