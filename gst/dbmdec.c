@@ -541,7 +541,7 @@ static GstStateChangeReturn dbm_dec_change_state(GstElement *element, GstStateCh
     return result;
 }
 
-static void dbm_dec_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
+static void dbm_dec_set_property(GObject *object, guint id, const GValue *value, GParamSpec *pspec)
 {
     GstDbmDec *self = GST_DBM_DEC(object);
     GST_OBJECT_LOCK(self);
@@ -550,11 +550,11 @@ static void dbm_dec_set_property(GObject *object, guint id, const GValue *value,
     else if (id == PROP_REPEATS)
         self->repeats = g_value_get_int(value);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     GST_OBJECT_UNLOCK(self);
 }
 
-static void dbm_dec_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+static void dbm_dec_get_property(GObject *object, guint id, GValue *value, GParamSpec *pspec)
 {
     GstDbmDec *self = GST_DBM_DEC(object);
     GST_OBJECT_LOCK(self);
@@ -563,7 +563,7 @@ static void dbm_dec_get_property(GObject *object, guint id, GValue *value, GPara
     else if (id == PROP_REPEATS)
         g_value_set_int(value, self->repeats);
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
     GST_OBJECT_UNLOCK(self);
 }
 
