@@ -64,8 +64,9 @@ Outcome Workspace::kvplayFrom(const std::string &input, const std::string &argum
 pid_t Workspace::start(const std::string &arguments, const std::string &input) const
 {
     std::istringstream words(arguments);
-    std::vector<std::string> args{KVPLAY_PATH};
-    std::copy(std::istream_iterator<std::string>(words), {}, std::back_inserter(args));
+    std::vector<std::string> args{KVPLAY_PATH}, environment;
+    for (std::string word; words >> word;)
+        (args.size() == 1 && word.find('=') != std::string::npos ? environment : args).push_back(word);
     std::vector<char *> argv;
     for (std::string &arg : args)
         argv.push_back(arg.data());
@@ -75,6 +76,8 @@ pid_t Workspace::start(const std::string &arguments, const std::string &input) c
     pid_t child = fork();
     if (child == 0) {
         const int mode = O_WRONLY | O_CREAT | O_TRUNC;
+        for (std::string &setting : environment)
+            putenv(setting.data());
         if (chdir(dir_.c_str()) == 0 && dup2(open(in.c_str(), O_RDONLY), 0) == 0 &&
             dup2(open(out.c_str(), mode, 0644), 1) == 1 && dup2(open(err.c_str(), mode, 0644), 2) == 2)
             execv(argv[0], argv.data());

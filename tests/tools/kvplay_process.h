@@ -43,8 +43,9 @@ public:
 
     bool exists(const std::string &name) const { return std::filesystem::exists(path(name)); }
 
-    // kvplay with `arguments` (words split at spaces) in this folder; with
-    // kvplayFrom, its standard input is read from the file `input`.
+    // kvplay with `arguments` (words split at spaces) in this folder; leading
+    // NAME=value words set its environment, as a shell does; with kvplayFrom,
+    // its standard input is read from the file `input`.
     Outcome kvplay(const std::string &arguments) const { return finish(start(arguments)); }
     Outcome kvplayFrom(const std::string &input, const std::string &arguments) const;
     pid_t start(const std::string &arguments, const std::string &input = "") const;
