@@ -1,7 +1,6 @@
-// The large-pull path of the sample source against pulls of one frame, the
-// resampler and envelope stepping by hand-worked values, and the creation
-// contracts (the sample source's and echo's courses are held by their
-// references in tests/reference).
+// The resampler and envelope stepping by hand-worked values, and the
+// creation contracts (the sample source's and echo's courses, in pulls of
+// every size, are held by their references in tests/reference).
 #include "graph/echo.h"
 #include "graph/envelopes.h"
 #include "graph/nodes.h"
@@ -52,37 +51,6 @@ Frames ramp(int count, int16_t first = 1)
 }
 
 } // namespace
-
-// Short loops are played whole cycles at a time in large pulls; frames,
-// cursor and firing counts match pulls of one frame, also when a count runs out.
-TEST_F(NodeTest, ShortLoopsInLargePullsMatchPullsOfOneFrame)
-{
-    Frames sample = ramp(12);
-    for (uint32_t mode : {LOOP_FORWARD, LOOP_PINGPONG})
-        for (uint32_t backwards : {0u, 1u})
-            for (int32_t loopLength : {1, 3})
-                for (int32_t count : {0x7FFFFFFF, 40}) {
-                    Chain chain;
-                    auto *large = static_cast<SampleSourceNode *>(chain.samples(sample, 4, loopLength, mode));
-                    auto *single = static_cast<SampleSourceNode *>(chain.samples(sample, 4, loopLength, mode));
-                    Frames a, b;
-                    for (SampleSourceNode *node : {large, single}) {
-                        const NodeTag start[] = {{TAG_BACKWARDS, backwards}, {TAG_POSITION, 2}, {TAG_END, 0}};
-                        node->setParameters(start);
-                        node->eventRecordA.remaining = node->eventRecordB.remaining = count;
-                    }
-                    for (uint32_t size : {1u, 250u, 97u, 252u}) {
-                        const Frames piece = pull(large, size);
-                        a.insert(a.end(), piece.begin(), piece.end());
-                        for (uint32_t i = 0; i < size; ++i)
-                            b.push_back(pull(single, 1)[0]);
-                    }
-                    SCOPED_TRACE(testing::Message() << "mode " << mode << " backwards " << backwards << " loop " << loopLength << " count " << count);
-                    EXPECT_EQ(a, b);
-                    EXPECT_EQ(std::vector<int>({large->position, large->eventRecordA.remaining, large->eventRecordB.remaining}),
-                              std::vector<int>({single->position, single->eventRecordA.remaining, single->eventRecordB.remaining}));
-                }
-}
 
 // The step interpolates linearly with a floored 32-bit product, holds at 0,
 // and is limited to 1008.0 so the read position stays inside the buffer.

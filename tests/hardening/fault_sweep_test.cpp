@@ -1,7 +1,8 @@
 // Every allocation and every read of a whole stream's life may fail: opening
 // (with user tags, so a tag object is made), playing (voice chains and echoes
-// are built while notes and effects come), rewinding (the file is read again)
-// and closing. Each run ends without a crash or a leak: the open fails and
+// are built while notes and effects come), rewinding (the file is read again;
+// a stream whose reload failed delivers nothing and rewinds no more) and
+// closing. Each run ends without a crash or a leak: the open fails and
 // leaves nothing, or the stream plays on (a track whose chain could not be
 // built stays silent) and delivers every frame asked for.
 #include "tests/support/host.h"
@@ -42,6 +43,10 @@ protected:
             dbm::SeekStream(stream, 0);
             const uint32_t expected = static_cast<dbm::StreamState *>(stream)->engine ? SECOND_PLAY : 0;
             EXPECT_EQ(pull(stream, SECOND_PLAY, out).written, expected) << what;
+            if (expected == 0) { // the reload failed: no more rewinds, nothing delivered
+                dbm::SeekStream(stream, 0);
+                EXPECT_EQ(pull(stream, 1000, out).written, 0u) << what;
+            }
             dbm::CloseStream(stream);
         }
         return stream != nullptr;
