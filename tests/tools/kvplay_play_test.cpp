@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <thread>
 
 namespace {
@@ -44,11 +45,18 @@ modwriter::ModuleSpec toneModule(unsigned orders, bool echo)
     return desc;
 }
 
+// Stereo 16-bit frames as 32-bit words.
 std::vector<uint32_t> frames(const std::string &bytes)
 {
     std::vector<uint32_t> out(bytes.size() / 4);
     std::memcpy(out.data(), bytes.data(), out.size() * 4);
     return out;
+}
+
+std::string slurp(const Workspace &w, const std::string &name)
+{
+    const std::vector<uint8_t> bytes = w.read(name);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // How the device's frames are made of the rendering: silence before the
@@ -137,36 +145,15 @@ std::string onTerminal(const Workspace &w, const std::string &command, const std
         if (size_t typed = output.rfind("<typed>"); typed != std::string::npos && step)
             output.erase(0, typed + 7);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(child, nullptr, 0);
     close(master);
     return output;
 }
 
-std::string slurp(const Workspace &w, const std::string &name)
-{
-    const std::vector<uint8_t> bytes = w.read(name);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // The status line once the song has played a second; at any time; paused.
-bool playedASecond(const std::string &output)
-{
-    for (size_t at = output.find("  0:0"); at != std::string::npos; at = output.find("  0:0", at + 1))
-        if (at + 6 < output.size() && output[at + 5] >= '1' && output[at + 5] <= '9' && output[at + 6] == '.')
-            return true;
-    return false;
-}
-
-bool showsStatus(const std::string &output)
-{
-    return output.find(" / ") != std::string::npos;
-}
-
-bool showsPaused(const std::string &output)
-{
-    return output.find("paused") != std::string::npos;
-}
+bool playedASecond(const std::string &output) { return std::regex_search(output, std::regex("  0:0[1-9]\\.")); }
+bool showsStatus(const std::string &output) { return output.find(" / ") != std::string::npos; }
+bool showsPaused(const std::string &output) { return output.find("paused") != std::string::npos; }
 
 std::string clock(size_t frames)
 {

@@ -36,11 +36,6 @@ void Workspace::write(const std::string &name, const std::vector<uint8_t> &bytes
         .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-void Workspace::write(const std::string &name, const modwriter::ModuleSpec &desc) const
-{
-    write(name, modwriter::write(desc));
-}
-
 std::vector<uint8_t> Workspace::read(const std::string &name) const
 {
     std::ifstream in(path(name), std::ios::binary);
@@ -54,11 +49,6 @@ std::vector<std::string> Workspace::names() const
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
-}
-
-Outcome Workspace::kvplayFrom(const std::string &input, const std::string &arguments) const
-{
-    return finish(start(arguments, input));
 }
 
 pid_t Workspace::start(const std::string &arguments, const std::string &input) const

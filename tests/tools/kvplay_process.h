@@ -37,17 +37,19 @@ public:
 
     std::filesystem::path path(const std::string &name) const { return dir_ / name; }
     void write(const std::string &name, const std::vector<uint8_t> &bytes) const;
-    void write(const std::string &name, const modwriter::ModuleSpec &desc) const;
+    void write(const std::string &name, const modwriter::ModuleSpec &desc) const { write(name, modwriter::write(desc)); }
     std::vector<uint8_t> read(const std::string &name) const;
     std::vector<std::string> names() const; // the folder's entries, sorted
 
     bool exists(const std::string &name) const { return std::filesystem::exists(path(name)); }
 
     // kvplay with `arguments` (words split at spaces) in this folder; leading
-    // NAME=value words set its environment, as a shell does; with kvplayFrom,
-    // its standard input is read from the file `input`.
-    Outcome kvplay(const std::string &arguments) const { return finish(start(arguments)); }
-    Outcome kvplayFrom(const std::string &input, const std::string &arguments) const;
+    // NAME=value words set its environment, as a shell does; its standard
+    // input is the file `input` of the folder, or none.
+    Outcome kvplay(const std::string &arguments, const std::string &input = "") const
+    {
+        return finish(start(arguments, input));
+    }
     pid_t start(const std::string &arguments, const std::string &input = "") const;
     Outcome finish(pid_t child) const;
 

@@ -30,10 +30,35 @@ std::vector<uint8_t> chunksOf(void (*change)(std::vector<Chunk> &), uint8_t vers
     return modwriter::assemble(chunks, version);
 }
 
+// Four tracks (echo on 1 and 3), three 16-row patterns with notes on every
+// track, and songs {0, 1}, {1, 2}, {2, 0}; `alone` >= 0 keeps only that song.
+modwriter::ModuleSpec songsModule(int alone = -1)
+{
+    modwriter::ModuleSpec m = modwriter::minimalModule(4);
+    m.instruments[0].volume = 24; // nothing clips
+    m.dspe = true;
+    m.echoTrackBytes = {0, 1, 0, 1};
+    m.patterns.assign(3, modwriter::PatternSpec{});
+    for (unsigned p = 0; p < 3; ++p) {
+        m.patterns[p].rows = 16;
+        for (unsigned row = p; row < 16; row += 3) {
+            modwriter::Cell &cell = m.patterns[p].at(row, (row + p) % 4, 4);
+            cell.octave = uint8_t(3 + row % 3);
+            cell.note = uint8_t((row * 5 + p) % 12);
+            cell.instrument = 1;
+        }
+    }
+    m.songs = {{"A", {0, 1}}, {"B", {1, 2}}, {"C", {2, 0}}};
+    if (alone >= 0)
+        m.songs = {m.songs[size_t(alone)]};
+    return m;
+}
+
 // The damaged and hostile modules of the table, one per cause.
 void writeModules(const Workspace &w)
 {
     w.write("good.dbm", kvplaytest::shortModule(false));
+    w.write("three.dbm", songsModule());
     w.write("empty.dbm", std::vector<uint8_t>());
     w.write("riff.dbm", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'});
     w.write("dbm0.dbm", {'D', 'B', 'M', '0'});
@@ -109,6 +134,25 @@ const Case CASES[] = {
     {"-q early.dbm", "", 0, "kvplay: early.dbm: the file ends early; missing data plays as silence\n"},
     {"-q --info empty.dbm", "", 1, "kvplay: empty.dbm: empty\n"},
     {"--version --plugin none.kvp", "", 0, "kvplay: cannot open the plug-in: none.kvp: No such file or directory\n"},
+    // Song and track choices that do not fit the module (its song 0 lasts 33 rows and a tick: 0:04.0).
+    {"--song 300 three.dbm", "", 2,
+     "kvplay: three.dbm: song 300 is out of range: the module has 3 songs, 0 to 2 (see kvplay --help)\n"},
+    {"--mute 5 three.dbm", "", 2,
+     "kvplay: three.dbm: track 5 is out of range: the module has 4 tracks, 1 to 4 (see kvplay --help)\n"},
+    {"--start-order 2 three.dbm", "", 2, "kvplay: three.dbm: order position 2 is out of range: song 0 has 2 order "
+                                         "positions, 0 to 1 (see kvplay --help)\n"},
+    {"--start 2:00 three.dbm", "", 2,
+     "kvplay: three.dbm: --start 2:00.0 is past the end of song 0 (0:04.0) (see kvplay --help)\n"},
+    {"--stems --solo 1 --mute 1 three.dbm", "", 2,
+     "kvplay: three.dbm: --stems has no track to write: every track is muted (see kvplay --help)\n"},
+    {"--all-songs -o x.wav three.dbm", "", 2, "kvplay: three.dbm: -o names one output, but this makes 3 (one per "
+                                              "song); use -f to choose the format (see kvplay --help)\n"},
+    {"--plugin x.kvp --song 1 three.dbm", "", 2,
+     "kvplay: --song plays through the player library, and a plug-in's stream plays only song 0 from its start "
+     "with every track: leave out --plugin (see kvplay --help)\n"},
+    {"--repeat -1 three.dbm", "", 2, "kvplay: --repeat: Value -1 not in range 0 to 1000000 (see kvplay --help)\n"},
+    {"--start 1:77 three.dbm", "", 2, "kvplay: --start: 1:77 is not a time in seconds or minutes:seconds (1:30.5) "
+                                      "up to 4 hours (see kvplay --help)\n"},
 };
 
 TEST(Kvplay, EachCaseExitsWithItsStatusAndSaysItsLine)
@@ -116,7 +160,7 @@ TEST(Kvplay, EachCaseExitsWithItsStatusAndSaysItsLine)
     Workspace w;
     writeModules(w);
     for (const Case &c : CASES) {
-        Outcome run = w.kvplayFrom(c.input, c.arguments);
+        Outcome run = w.kvplay(c.arguments, c.input);
         EXPECT_EQ(run.status, c.status) << c.arguments;
         EXPECT_EQ(run.errors, c.errors) << c.arguments;
         EXPECT_LT(run.peakKiB, 1 << 20) << c.arguments << ": more than the 1 GiB budget";
@@ -248,30 +292,6 @@ TEST(KvplayOutput, InfoDescribesWithoutRenderingAndVersionNamesBoth)
     EXPECT_NE(version.output.find("digibooster.kvp: DigiBooster, version 1, revision 2\n"), std::string::npos);
 }
 
-// Four tracks (echo on 1 and 3), three 16-row patterns with notes on every
-// track, and songs {0, 1}, {1, 2}, {2, 0}; `alone` >= 0 keeps only that song.
-modwriter::ModuleSpec songsModule(int alone = -1)
-{
-    modwriter::ModuleSpec m = modwriter::minimalModule(4);
-    m.instruments[0].volume = 24; // nothing clips
-    m.dspe = true;
-    m.echoTrackBytes = {0, 1, 0, 1};
-    m.patterns.assign(3, modwriter::PatternSpec{});
-    for (unsigned p = 0; p < 3; ++p) {
-        m.patterns[p].rows = 16;
-        for (unsigned row = p; row < 16; row += 3) {
-            modwriter::Cell &cell = m.patterns[p].at(row, (row + p) % 4, 4);
-            cell.octave = uint8_t(3 + row % 3);
-            cell.note = uint8_t((row * 5 + p) % 12);
-            cell.instrument = 1;
-        }
-    }
-    m.songs = {{"A", {0, 1}}, {"B", {1, 2}}, {"C", {2, 0}}};
-    if (alone >= 0)
-        m.songs = {m.songs[size_t(alone)]};
-    return m;
-}
-
 Samples samples(const Workspace &w, const std::string &name, size_t fromFrame = 0)
 {
     kvplaytest::Audio audio = w.audio(name);
@@ -286,20 +306,16 @@ void run(const Workspace &w, const std::string &arguments)
     ASSERT_EQ(outcome.status, 0) << arguments << "\n" << outcome.errors;
 }
 
-class KvplaySongs : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        w.write("three.dbm", songsModule());
-        for (int song = 0; song < 3; ++song)
-            w.write("alone" + std::to_string(song) + ".dbm", songsModule(song));
-        run(w, "three.dbm alone0.dbm alone1.dbm alone2.dbm");
-    }
-    Workspace w;
-};
-
-TEST_F(KvplaySongs, EachChoiceWritesTheBytesOfItsIndependentForm)
+// Each song and start choice writes the bytes of its independent form; a
+// solo is the mix with the other tracks muted; the stems are the solos, and
+// the mix is their sum.
+TEST(KvplaySongs, ChoicesMutesAndStems)
 {
+    Workspace w;
+    w.write("three.dbm", songsModule());
+    for (int song = 0; song < 3; ++song)
+        w.write("alone" + std::to_string(song) + ".dbm", songsModule(song));
+    run(w, "three.dbm alone0.dbm alone1.dbm alone2.dbm");
     struct Case {
         const char *arguments, *output, *expected;
         size_t fromFrame;
@@ -319,10 +335,6 @@ TEST_F(KvplaySongs, EachChoiceWritesTheBytesOfItsIndependentForm)
         run(w, std::string(c.arguments) + " three.dbm");
         EXPECT_EQ(samples(w, c.output), expected) << c.arguments << ": " << c.statement;
     }
-}
-
-TEST_F(KvplaySongs, MutesSolosAndStemsAreTheMixWithOnlyThoseTracks)
-{
     run(w, "--solo 3 -o solo.wav three.dbm");
     run(w, "--mute 1,2,4 -o muted.wav three.dbm");
     EXPECT_EQ(samples(w, "solo.wav"), samples(w, "muted.wav"));
@@ -363,30 +375,6 @@ TEST(KvplaySongsLoop, RepeatPlaysTheLoopNMoreTimesThenFadesAndInfoGivesThePass)
     const std::string info = w.kvplay("--info loop.dbm").output;
     EXPECT_NE(info.find("\n        loops: one pass 0:01.8 (79380 frames), then again from 0:00.0 (0 frames)\n"),
               std::string::npos) << info;
-}
-
-TEST(KvplaySongsErrors, ChoicesThatDoNotFitTheModuleGetOneLineAndStatus2)
-{
-    Workspace w;
-    w.write("three.dbm", songsModule());
-    const char *cases[][2] = {
-        {"--song 300", "three.dbm: song 300 is out of range: the module has 3 songs, 0 to 2"},
-        {"--mute 5", "three.dbm: track 5 is out of range: the module has 4 tracks, 1 to 4"},
-        {"--start-order 2", "three.dbm: order position 2 is out of range: song 0 has 2 order positions, 0 to 1"},
-        {"--start 2:00", "three.dbm: --start 2:00.0 is past the end of song 0 (0:0"},
-        {"--stems --solo 1 --mute 1", "three.dbm: --stems has no track to write: every track is muted"},
-        {"--all-songs -o x.wav", "three.dbm: -o names one output, but this makes 3 (one per song); use -f"},
-        {"--plugin x.kvp --song 1", "--song plays through the player library, and a plug-in's stream"},
-        {"--repeat -1", "--repeat: "},
-        {"--start 1:77", "--start: "},
-    };
-    for (const auto &c : cases) {
-        kvplaytest::Outcome outcome = w.kvplay(std::string(c[0]) + " three.dbm");
-        EXPECT_EQ(outcome.status, 2) << c[0];
-        EXPECT_EQ(outcome.errors.substr(0, std::strlen(c[1]) + 8), "kvplay: " + std::string(c[1]));
-        EXPECT_EQ(std::count(outcome.errors.begin(), outcome.errors.end(), '\n'), 1) << outcome.errors;
-    }
-    EXPECT_FALSE(w.exists("three.wav") || w.exists("x.wav") || w.exists("three.song1.wav"));
 }
 
 } // namespace
