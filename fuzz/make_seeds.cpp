@@ -39,7 +39,7 @@ int main(int argc, char **argv)
     }
     std::vector<NamedModule> modules = {{"minimal", modwriter::minimalModule(4)}, {"busy", busyModule()}, {"endless", endlessModule()}};
     for (NamedModule &m : hostileModules())
-        if (m.name != "longest-pattern" && m.name != "many-tracks") // too slow for the first pass
+        if (m.name != "many-tracks") // too slow for the first pass
             modules.push_back(m);
     modules.push_back({"many-tracks", manyTracks(32)});
     for (unsigned command = 0; command < EFFECT_COUNT; ++command)

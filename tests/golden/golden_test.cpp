@@ -41,7 +41,6 @@ const Golden GOLDEN[] = {
     {"out-of-range", 20, 0xca769a5c721bec56, 0xac02ff0ed5fd2e16},
     {"strange-envelopes", 20, 0x873a6e342472a4ba, 0x6beea034c9f805ba},
     {"many-tracks", 20, 0x89e21acfccfc51a0, 0x8536c93b1f13627d},
-    {"longest-pattern", 20, 0x161979092e910019, 0xcfc2baf1eefd4c59},
     {"timing-1-32", 20, 0x483851c2156b756c, 0x341b81f141f19b28},
     {"timing-1-255", 20, 0x2557b1953b230a7a, 0x8087c940bf6b95ea},
     {"timing-31-32", 20, 0x9b4c93dc90cb3ba7, 0xe58c682f8fa75b76},

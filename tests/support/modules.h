@@ -250,18 +250,6 @@ inline ModuleSpec manyTracks(uint16_t tracks = 254)
     return d;
 }
 
-// One pattern of 65535 rows (the most there can be) on two tracks, notes on
-// its first and last rows and a pattern loop on its last two. Song {0, 0}.
-inline ModuleSpec longestPattern()
-{
-    ModuleSpec d = twoVoices("Longest pattern", 2);
-    d.patterns = {pattern(65535, 2, {{0, 0, note(4, 0, 1)},
-                                     {65534, 1, note(4, 0, 2, EFFECT_EXTENDED, 0x61)},
-                                     {65533, 1, effects(EFFECT_EXTENDED, 0x60)}})};
-    d.songs = {{"Long", {0, 0}}};
-    return d;
-}
-
 // Speed `speed` and tempo `tempo` set on row 0, notes and per-tick slides on
 // every one of 8 rows.
 inline ModuleSpec timing(uint8_t speed, uint8_t tempo)
@@ -283,15 +271,14 @@ struct NamedModule {
 };
 
 // The hostile modules but the effect sweeps, by name: extreme-notes,
-// out-of-range, strange-envelopes, many-tracks, longest-pattern,
-// timing-1-32, timing-1-255, timing-31-32, timing-31-255.
+// out-of-range, strange-envelopes, many-tracks, timing-1-32, timing-1-255,
+// timing-31-32, timing-31-255.
 inline std::vector<NamedModule> hostileModules()
 {
     std::vector<NamedModule> out = {{"extreme-notes", extremeNotes()},
                                     {"out-of-range", outOfRangeInstruments()},
                                     {"strange-envelopes", strangeEnvelopes()},
-                                    {"many-tracks", manyTracks()},
-                                    {"longest-pattern", longestPattern()}};
+                                    {"many-tracks", manyTracks()}};
     for (uint8_t speed : {1, 31})
         for (uint8_t tempo : {32, 255})
             out.push_back({"timing-" + std::to_string(speed) + "-" + std::to_string(tempo), timing(speed, tempo)});

@@ -220,7 +220,7 @@ TEST(KvplayOutput, LengthIsTheSongThenTheTailOrExactlyTheSecondsAsked)
     w.write("short.dbm", kvplaytest::shortModule(false));
     w.write("held.dbm", kvplaytest::shortModule(true)); // sounds on: the whole tail
     modwriter::ModuleSpec endless = kvplaytest::shortModule(true);
-    endless.patterns[0].at(14, 1, endless.tracks).effect1 = 11; // jumps back to the start
+    endless.patterns[0].at(14, 1, endless.tracks).effect1 = 11; // back to order 0 after row 14
     w.write("endless.dbm", endless);
     const struct {
         const char *arguments, *output;
@@ -229,7 +229,9 @@ TEST(KvplayOutput, LengthIsTheSongThenTheTailOrExactlyTheSecondsAsked)
                 {"--seconds 5.5 -o long.wav short.dbm", "long.wav", 5 * RATE + RATE / 2},
                 {"held.dbm", "held.wav", SONG + 3 * RATE},
                 {"--tail 1 -o one.wav held.dbm", "one.wav", SONG + RATE},
-                {"--seconds 3 endless.dbm", "endless.wav", 3 * RATE}};
+                {"--seconds 3 endless.dbm", "endless.wav", 3 * RATE},
+                // One pass of 15 rows, the loop twice more, then two seconds of fade.
+                {"--repeat 2 -o repeat.wav endless.dbm", "repeat.wav", 3 * 15 * ROW + 2 * RATE}};
     for (const auto &row : rows) {
         ASSERT_EQ(w.kvplay(std::string("-q ") + row.arguments).status, 0) << row.arguments;
         EXPECT_EQ(w.audio(row.output).frames(), row.frames) << row.arguments;
@@ -245,6 +247,9 @@ TEST(KvplayOutput, LengthIsTheSongThenTheTailOrExactlyTheSecondsAsked)
     };
     ASSERT_GT(peak(RATE, 2 * RATE), 0);
     EXPECT_LT(peak(faded.size() - RATE / 50, faded.size()), peak(RATE, 2 * RATE) / 10);
+    const std::string info = w.kvplay("--info endless.dbm").output;
+    EXPECT_NE(info.find("\n        loops: one pass 0:01.8 (79380 frames), then again from 0:00.0 (0 frames)\n"),
+              std::string::npos) << info;
 }
 
 // Every format holds the same samples (standard output the WAV file's
@@ -358,23 +363,6 @@ TEST(KvplaySongs, ChoicesMutesAndStems)
     // Each stem's value is rounded down on its own: the mix is the sum plus 0 to 3.
     for (size_t i = 0; i < mix.size(); ++i)
         ASSERT_TRUE(mix[i] - sum[i] >= 0 && mix[i] - sum[i] <= 3) << "sample " << i;
-}
-
-TEST(KvplaySongsLoop, RepeatPlaysTheLoopNMoreTimesThenFadesAndInfoGivesThePass)
-{
-    Workspace w;
-    modwriter::ModuleSpec loop = kvplaytest::shortModule(true);
-    loop.patterns[0].at(14, 0, loop.tracks).effect1 = 11; // back to order 0 after row 14
-    w.write("loop.dbm", loop);
-    run(w, "--seconds 10 loop.dbm");
-    run(w, "--repeat 2 -o repeat.wav loop.dbm");
-    const size_t end = 3 * 15 * ROW; // one pass of 15 rows and two more
-    const Samples repeated = samples(w, "repeat.wav"), plain = samples(w, "loop.wav");
-    ASSERT_EQ(repeated.size(), 2 * (end + 2 * 44100)) << "then two seconds of fade";
-    EXPECT_TRUE(std::equal(repeated.begin(), repeated.begin() + std::ptrdiff_t(2 * end), plain.begin()));
-    const std::string info = w.kvplay("--info loop.dbm").output;
-    EXPECT_NE(info.find("\n        loops: one pass 0:01.8 (79380 frames), then again from 0:00.0 (0 frames)\n"),
-              std::string::npos) << info;
 }
 
 } // namespace
