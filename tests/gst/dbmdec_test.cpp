@@ -175,18 +175,12 @@ TEST_F(Dbmdec, SongsRepeatsTagsAndDuration)
     EXPECT_EQ(libtest::slice(looped.pcm, 0, uint32_t(unfaded)), library(path, 3, 0, unfaded));
 
     EXPECT_EQ(play(path, "song=4").error, "The module has no song 4: its songs are 0 to 3.");
-}
-
-TEST_F(Dbmdec, DamagedFilesPostTheLibrarysMessage)
-{
-    for (size_t cut = 1; cut <= 50; ++cut) {
-        std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + bytes.size() * cut / 51);
-        int code = DBMPLAY_OK;
-        dbmplay_close(dbmplay_open_memory(damaged.data(), damaged.size(), nullptr, &code));
-        libtest::writeFile("dbmdec-damaged.dbm", damaged);
-        const Played run = play("dbmdec-damaged.dbm", "");
-        EXPECT_EQ(run.error, code ? dbmplay_error_text(code) : "") << damaged.size() << " bytes";
-    }
+    // A damaged file posts the library's message for it.
+    const std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + bytes.size() / 3);
+    int code = DBMPLAY_OK;
+    dbmplay_close(dbmplay_open_memory(damaged.data(), damaged.size(), nullptr, &code));
+    libtest::writeFile("dbmdec-damaged.dbm", damaged);
+    EXPECT_EQ(play("dbmdec-damaged.dbm", "").error, code ? dbmplay_error_text(code) : "");
 }
 
 } // namespace
