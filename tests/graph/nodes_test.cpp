@@ -79,6 +79,80 @@ TEST_F(NodeTest, ResamplerSteps)
     }
 }
 
+namespace {
+
+// The echo's predecessor: a stereo impulse, (1024, 0) on frame 0, then silence.
+class Impulse final : public ProcessingNode {
+public:
+    Impulse() : ProcessingNode(0) {}
+    uint32_t pull(int16_t *out, uint32_t frames) override
+    {
+        for (uint32_t i = 0; i < 2 * frames; ++i)
+            out[i] = int16_t(next == 0 && i == 0 ? 1024 : 0);
+        next += frames;
+        return 1;
+    }
+    void destroy() override {}
+    void setParameters(const NodeTag *) override {}
+    uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
+    void reset() override {}
+    uint32_t next = 0;
+};
+
+} // namespace
+
+// The echo of an impulse at 44100 Hz, pulled a frame at a time: every frame
+// that is not silent, as frame, left, right. A delay unit is 2 ms, 88 frames;
+// the line holds 22738 frames ((22050 + 689 + 3) with the bit of value 4
+// cleared). Each frame is (x dry + d wet) >> 8 for the delayed frame d, and
+// the line takes (x (256 - f)(256 - c) + x' (256 - f) c + d f (256 - c) +
+// d' f c) >> 16 per side (x', d' the other side's) for feedback f, mix (wet)
+// m and cross-feed c out of 256.
+TEST_F(NodeTest, EchoOfAnImpulse)
+{
+    struct Case {
+        const char *rule;
+        std::vector<NodeTag> tags; // delay, feedback, mix, cross-feed
+        std::vector<int> heard;
+    };
+    const auto shares = [](uint32_t delay, uint32_t f, uint32_t m, uint32_t c) {
+        return std::vector<NodeTag>{{TAG_ECHO_DELAY, delay}, {TAG_ECHO_FEEDBACK, f}, {TAG_ECHO_MIX, m}, {TAG_ECHO_CROSS, c}};
+    };
+    const Case cases[] = {
+        {"no cross-feed: each echo on its own side, halved by feedback and mix 128", shares(1, 128, 128, 0),
+         {0, 512, 0, 88, 256, 0, 176, 128, 0, 264, 64, 0, 352, 32, 0, 440, 16, 0, 528, 8, 0, 616, 4, 0, 704, 2, 0, 792, 1, 0}},
+        {"cross-feed 128 shares each echo between the sides", shares(1, 128, 128, 128),
+         {0, 512, 0, 88, 128, 128, 176, 64, 64, 264, 32, 32, 352, 16, 16, 440, 8, 8, 528, 4, 4, 616, 2, 2, 704, 1, 1}},
+        {"full cross-feed without feedback: one echo, on the other side", shares(1, 0, 255, 255), {0, 4, 0, 88, 3, 1016}},
+        {"mix 0 passes the input alone", shares(1, 255, 0, 0), {0, 1024, 0}},
+        {"the defaults: delay 64 (5645 frames), feedback 128, mix 128, cross-feed 255", {},
+         {0, 512, 0, 5645, 1, 255, 11290, 127, 0, 16935, 0, 63, 22580, 31, 0}},
+        {"delay 0 plays what the line held a whole line earlier", shares(0, 128, 128, 0), {0, 512, 0, 22738, 256, 0}},
+        {"delays above 255 are 255: 22491 frames", shares(1000, 128, 128, 0), {0, 512, 0, 22491, 256, 0}},
+    };
+    for (const Case &c : cases) {
+        Impulse impulse;
+        NodeList list;
+        list.append(&impulse);
+        ProcessingNode *echo = createEcho(44100, ECHO_TRACK);
+        ASSERT_NE(echo, nullptr);
+        list.append(echo);
+        std::vector<NodeTag> tags = c.tags;
+        tags.push_back({TAG_END, 0});
+        echo->setParameters(tags.data());
+        std::vector<int> heard;
+        for (int frame = 0; frame < 23000; ++frame) {
+            int16_t out[2];
+            echo->pull(out, 1);
+            if (out[0] || out[1])
+                heard.insert(heard.end(), {frame, out[0], out[1]});
+        }
+        EXPECT_EQ(heard, c.heard) << c.rule;
+        list.unlink(&impulse);
+        freeChain(list);
+    }
+}
+
 // Each constructor refuses what it cannot use.
 TEST_F(NodeTest, CreationRefusals)
 {
@@ -90,6 +164,12 @@ TEST_F(NodeTest, CreationRefusals)
     EXPECT_EQ(createSampleSource(nullptr, 0, 0, 8, LOOP_NONE), nullptr);
     EXPECT_EQ(createEcho(7999, ECHO_GLOBAL), nullptr);
     EXPECT_EQ(createEcho(192001, ECHO_GLOBAL), nullptr);
+    for (uint32_t rate : {8000u, 192000u}) { // the limits themselves are taken
+        ProcessingNode *echo = createEcho(rate, ECHO_GLOBAL);
+        EXPECT_NE(echo, nullptr) << rate;
+        if (echo)
+            echo->destroy();
+    }
 }
 
 namespace {

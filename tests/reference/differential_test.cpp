@@ -1,11 +1,10 @@
-// The sample source and the echo against their literal references, on seeded
-// random and corner cases (extreme values, one-frame loops, pulls around
-// piece sizes, tags in any order): every output value, pull result, cursor
-// and delay is compared; a mismatch names the case's seed and the
-// operations that led to it.
+// The sample source against its literal, frame-by-frame reference, on seeded
+// random and corner cases (extreme values, one-frame loops, firing counts
+// running out, pulls around piece sizes, tags in any order): every output
+// value, pull result and cursor is compared; a mismatch names the case's
+// seed and the operations that led to it.
 #include "reference_nodes.h"
 
-#include "graph/echo.h"
 #include "graph/nodes.h"
 #include "graph/sample_source.h"
 #include "tests/support/host.h"
@@ -59,26 +58,6 @@ inline int16_t streamValue(uint64_t seed, uint64_t index, uint32_t style)
     return style == 0 ? int16_t(uint16_t(h >> 16)) : style == 1 ? extremes[(h >> 40) % 8] : int16_t(int((h >> 40) % 128) - 64);
 }
 
-// The echo's predecessor on either side: a stereo stream of stress values,
-// the same however it is cut into pulls. Owned by the test.
-class Script final : public ProcessingNode, public reference::Node {
-public:
-    Script(uint64_t seed, uint32_t style) : ProcessingNode(0), stream(seed), kind(style) {}
-    uint32_t pull(int16_t *out, uint32_t frames) override
-    {
-        for (size_t i = 0; i < 2 * size_t(frames); ++i)
-            out[i] = streamValue(stream, cursor++, kind);
-        return 1;
-    }
-    void destroy() override {}
-    void setParameters(const NodeTag *) override {}
-    uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
-    void reset() override {}
-
-    uint64_t stream, cursor = 0;
-    uint32_t kind;
-};
-
 // "" when both agree, else what differs and where the runs first part.
 template <class T> std::string differ(const char *what, const std::vector<T> &ours, const std::vector<T> &theirs)
 {
@@ -131,35 +110,12 @@ inline uint32_t randomPosition(Rng &rng, int32_t length)
     return uint32_t(r < 35 ? length + int32_t(rng.range(-1, 1)) : int32_t(rng.range(-length - 2, 2 * int64_t(length) + 2)));
 }
 
-// The four echo tags with random values, in random order, some left out,
-// sometimes with a tag of another kind among them.
-inline std::vector<NodeTag> randomEchoTags(Rng &rng, Log &log)
-{
-    std::vector<NodeTag> tags;
-    for (uint32_t id : {TAG_ECHO_DELAY, TAG_ECHO_FEEDBACK, TAG_ECHO_MIX, TAG_ECHO_CROSS}) {
-        if (rng.chance(25))
-            continue;
-        const uint32_t value = id == TAG_ECHO_DELAY && rng.chance(50) ? rng.pick({0u, 255u, 1u})
-                               : rng.chance(40) ? rng.pick({0u, 1u, 128u, 254u, 255u, 256u, 1000u, 0xFFFFFFFFu})
-                                                : uint32_t(rng.range(0, 255));
-        tags.push_back({id, value});
-        log << "echo tag " << id << "=" << value << "; ";
-    }
-    for (size_t i = tags.size(); i > 1; --i)
-        std::swap(tags[i - 1], tags[rng.below(i)]);
-    if (rng.chance(20))
-        tags.insert(tags.begin() + rng.below(tags.size() + 1), NodeTag{TAG_PANNING, 5});
-    tags.push_back({TAG_END, 0});
-    return tags;
-}
-
 // Puts `ours` and `theirs` through 1..8 random operations: `poke()` (the
 // kind's own, returning what differed), a reset, or a pull of random size
-// (now and then about `line` frames, when given) after which frames and
-// results must agree; after each, `check()` must give "".
+// after which frames and results must agree; after each, `check()` must
+// give "".
 template <class Poke, class Check>
-std::string drive(Rng &rng, Log &log, ProcessingNode *ours, reference::Node &theirs, uint32_t channels, Poke poke, Check check,
-                  uint32_t line = 0)
+std::string drive(Rng &rng, Log &log, ProcessingNode *ours, reference::SampleSource &theirs, Poke poke, Check check)
 {
     std::vector<int16_t> a, b;
     std::string problem;
@@ -172,10 +128,10 @@ std::string drive(Rng &rng, Log &log, ProcessingNode *ours, reference::Node &the
             ours->reset();
             theirs.reset();
         } else {
-            const uint32_t n = line && rng.chance(20) ? uint32_t(line + rng.range(-20, 20)) : pullSize(rng);
+            const uint32_t n = pullSize(rng);
             log << "pull " << n << "; ";
-            a.assign(size_t(n) * channels, 0x5555);
-            b.assign(size_t(n) * channels, 0x2AAA);
+            a.assign(n, 0x5555);
+            b.assign(n, 0x2AAA);
             const uint32_t resultA = ours->pull(a.data(), n), resultB = theirs.pull(b.data(), n);
             problem = differ("frames", a, b) + differ("result", resultA, resultB);
         }
@@ -243,41 +199,8 @@ TEST(Reference, SampleSourceFollowsEveryLoopDirectionPositionAndFiringCount)
             uint32_t position = 0xDEAD; // and the position must be answered
             return differ("position", ours->getAttribute(ATTR_POSITION, &position) == 1 ? int32_t(position) : -1, theirs.position);
         };
-        const std::string problem = drive(rng, log, ours, theirs, 1, poke, check);
+        const std::string problem = drive(rng, log, ours, theirs, poke, check);
         freeChain(owner);
-        return problem;
-    });
-}
-
-TEST(Reference, EchoFollowsBlocksAndTheDelayLineAtEveryRateAndSetting)
-{
-    runCases(0x5D000000, 1000, [](uint64_t seed, Rng &rng, Log &log) -> std::string {
-        const uint32_t rate = rng.pick({8000u, 8000u, 44100u, 192000u});
-        log << "rate " << rate << "; ";
-        Script source(seed, rng.below(4)), theirSource = source;
-        NodeList list;
-        list.append(&source);
-        auto *ours = static_cast<EchoNode *>(createEcho(rate, ECHO_TRACK));
-        if (!ours)
-            return "createEcho failed";
-        list.append(ours);
-        reference::Echo theirs(rate);
-        theirs.input = &theirSource;
-        auto poke = [&] {
-            const std::vector<NodeTag> tags = randomEchoTags(rng, log);
-            ours->setParameters(tags.data());
-            theirs.setParameters(tags.data());
-            return std::string();
-        };
-        auto check = [&] {
-            return differ("line length", ours->bufferFrames, theirs.bufferFrames) +
-                   differ("delay", ours->delayFrames, theirs.delayFrames);
-        };
-        // Now and then about a whole line at once (below 192000 Hz), so that the indices wrap.
-        std::string problem = drive(rng, log, ours, theirs, 2, poke, check, rate > 44100 ? 0 : uint32_t(theirs.bufferFrames));
-        if (problem.empty() && rate <= 44100)
-            problem = differ("delay line", std::vector<int16_t>(ours->buffer, ours->buffer + theirs.buffer.size()), theirs.buffer);
-        freeChain(list);
         return problem;
     });
 }
