@@ -1,8 +1,10 @@
 #include "graph/pan_delay.h"
 
 #include "base/host_services.h"
+#include "graph/gain_stage.h"
 #include "graph/nodes.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace dbm {
@@ -29,27 +31,54 @@ ProcessingNode *createPanDelay(const int16_t *delayTable)
     return node;
 }
 
-uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
+template <typename Deliver>
+uint32_t PanDelayNode::eachPiece(uint32_t frames, Deliver deliver)
 {
     uint32_t result = 1;
     int16_t *piece = window + PAN_HISTORY_FRAMES;
-    while (frames > 0) {
-        const uint32_t count = frames < PAN_PIECE_FRAMES ? frames : PAN_PIECE_FRAMES;
+    for (uint32_t done = 0; done < frames;) {
+        const uint32_t count = frames - done < PAN_PIECE_FRAMES ? frames - done : PAN_PIECE_FRAMES;
         result = pullPredecessor(piece, count, 1);
-        const int16_t *left = piece - leftDelay;
-        const int16_t *right = piece - rightDelay;
-#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
-        for (uint32_t i = 0; i < count; ++i) {
-            out[2 * i] = left[i];
-            out[2 * i + 1] = right[i];
-        }
+        deliver(piece - leftDelay, piece - rightDelay, done, count);
         // The last 64 frames become the history of the next piece; the
         // ranges overlap for short pieces.
         std::memmove(window, window + count, PAN_HISTORY_FRAMES * sizeof *window);
-        out += 2 * count;
-        frames -= count;
+        done += count;
     }
     return result;
+}
+
+uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
+{
+    return eachPiece(frames, [out](const int16_t *left, const int16_t *right, uint32_t done,
+                                   uint32_t count) {
+        int16_t *to = out + 2 * size_t(done);
+#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
+        for (uint32_t i = 0; i < count; ++i) {
+            to[2 * i] = left[i];
+            to[2 * i + 1] = right[i];
+        }
+    });
+}
+
+uint32_t PanDelayNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
+                               int16_t rightGain, uint32_t frames)
+{
+#if defined(__SSE2__)
+    // Vectorised, the two plain passes through scratch are the faster way.
+    return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
+#else
+    (void)scratch;
+    return eachPiece(frames, [=](const int16_t *left, const int16_t *right, uint32_t done,
+                                 uint32_t count) {
+        int32_t *to = mix + 2 * size_t(done);
+#pragma GCC unroll 4
+        for (uint32_t i = 0; i < count; ++i) {
+            to[2 * i] = addScaled(to[2 * i], leftGain, left[i]);
+            to[2 * i + 1] = addScaled(to[2 * i + 1], rightGain, right[i]);
+        }
+    });
+#endif
 }
 
 void PanDelayNode::destroy()

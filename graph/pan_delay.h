@@ -9,6 +9,8 @@
 //   i + 1), is not owned and must outlive the node.
 // - pull writes stereo frames, pulling its predecessor in pieces of at most
 //   1024 frames; returns the result of the last such pull (1 when none).
+// - mixInto pulls the same pieces and adds each delayed frame, scaled, into
+//   the accumulator straight from the window; it leaves scratch alone.
 // - setParameters: TAG_PANNING v (signed, negative to the left); values
 //   outside -128..128 count as the nearest end of that range, and table
 //   delays outside 0..64 as the nearest end of that one.
@@ -34,12 +36,22 @@ public:
     void setParameters(const NodeTag *tags) override;
     uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
     void reset() override;
+    uint32_t mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
+                     uint32_t frames) override;
 
     // 64 frames of history, then the current piece.
     int16_t window[PAN_HISTORY_FRAMES + PAN_PIECE_FRAMES] = {};
     int32_t leftDelay = 0;  // frames; at most one of the two is non-zero
     int32_t rightDelay = 0;
     const int16_t *delayTable = nullptr; // the engine's, not owned
+
+private:
+    // Pulls `frames` frames from the predecessor in pieces through the window
+    // and hands each piece on as deliver(left, right, done, count): the left
+    // and the right channel of output frames done .. done + count - 1 are
+    // left[0 .. count - 1] and right[0 .. count - 1]. Returns what pull does.
+    template <typename Deliver>
+    uint32_t eachPiece(uint32_t frames, Deliver deliver);
 };
 
 } // namespace dbm
