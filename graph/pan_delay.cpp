@@ -1,8 +1,8 @@
 #include "graph/pan_delay.h"
 
 #include "base/host_services.h"
-#include "graph/gain_stage.h"
 #include "graph/nodes.h"
+#include "graph/resampler.h"
 
 #include <cstddef>
 #include <cstring>
@@ -31,15 +31,14 @@ ProcessingNode *createPanDelay(const int16_t *delayTable)
     return node;
 }
 
-template <typename Deliver>
-uint32_t PanDelayNode::eachPiece(uint32_t frames, Deliver deliver)
+template <typename Fill>
+uint32_t PanDelayNode::eachPiece(uint32_t frames, Fill fill)
 {
     uint32_t result = 1;
     int16_t *piece = window + PAN_HISTORY_FRAMES;
     for (uint32_t done = 0; done < frames;) {
         const uint32_t count = frames - done < PAN_PIECE_FRAMES ? frames - done : PAN_PIECE_FRAMES;
-        result = pullPredecessor(piece, count, 1);
-        deliver(piece - leftDelay, piece - rightDelay, done, count);
+        result = fill(piece, done, count);
         // The last 64 frames become the history of the next piece; the
         // ranges overlap for short pieces.
         std::memmove(window, window + count, PAN_HISTORY_FRAMES * sizeof *window);
@@ -50,35 +49,36 @@ uint32_t PanDelayNode::eachPiece(uint32_t frames, Deliver deliver)
 
 uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
 {
-    return eachPiece(frames, [out](const int16_t *left, const int16_t *right, uint32_t done,
-                                   uint32_t count) {
+    return eachPiece(frames, [&](int16_t *piece, uint32_t done, uint32_t count) {
+        const uint32_t result = pullPredecessor(piece, count, 1);
+        const int16_t *left = piece - leftDelay;
+        const int16_t *right = piece - rightDelay;
         int16_t *to = out + 2 * size_t(done);
 #pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
         for (uint32_t i = 0; i < count; ++i) {
             to[2 * i] = left[i];
             to[2 * i + 1] = right[i];
         }
+        return result;
     });
 }
 
 uint32_t PanDelayNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
                                int16_t rightGain, uint32_t frames)
 {
-#if defined(__SSE2__)
-    // Vectorised, the two plain passes through scratch are the faster way.
-    return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
-#else
-    (void)scratch;
-    return eachPiece(frames, [=](const int16_t *left, const int16_t *right, uint32_t done,
-                                 uint32_t count) {
-        int32_t *to = mix + 2 * size_t(done);
-#pragma GCC unroll 4
-        for (uint32_t i = 0; i < count; ++i) {
-            to[2 * i] = addScaled(to[2 * i], leftGain, left[i]);
-            to[2 * i + 1] = addScaled(to[2 * i + 1], rightGain, right[i]);
-        }
-    });
+#if !defined(__SSE2__)
+    // On a scalar CPU the resampler before it adds the frames into the
+    // accumulator as it writes them into the window, which saves a pass.
+    // Vectorised, the two passes through scratch are the faster way.
+    if (prev && prev->kind == NODE_RESAMPLER) {
+        ResamplerNode *resampler = static_cast<ResamplerNode *>(prev);
+        return eachPiece(frames, [&](int16_t *piece, uint32_t done, uint32_t count) {
+            const MixTaps taps{mix + 2 * size_t(done), leftGain, rightGain, leftDelay, rightDelay};
+            return resampler->pullMixing(piece, count, taps);
+        });
+    }
 #endif
+    return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
 }
 
 void PanDelayNode::destroy()

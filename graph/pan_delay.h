@@ -9,8 +9,9 @@
 //   i + 1), is not owned and must outlive the node.
 // - pull writes stereo frames, pulling its predecessor in pieces of at most
 //   1024 frames; returns the result of the last such pull (1 when none).
-// - mixInto pulls the same pieces and adds each delayed frame, scaled, into
-//   the accumulator straight from the window; it leaves scratch alone.
+// - mixInto, after a resampler in builds without SSE2, pulls the same pieces
+//   with the resampler's pullMixing, which adds the delayed frames into the
+//   accumulator as it writes the window; otherwise it works as the default.
 // - setParameters: TAG_PANNING v (signed, negative to the left); values
 //   outside -128..128 count as the nearest end of that range, and table
 //   delays outside 0..64 as the nearest end of that one.
@@ -46,12 +47,13 @@ public:
     const int16_t *delayTable = nullptr; // the engine's, not owned
 
 private:
-    // Pulls `frames` frames from the predecessor in pieces through the window
-    // and hands each piece on as deliver(left, right, done, count): the left
-    // and the right channel of output frames done .. done + count - 1 are
-    // left[0 .. count - 1] and right[0 .. count - 1]. Returns what pull does.
-    template <typename Deliver>
-    uint32_t eachPiece(uint32_t frames, Deliver deliver);
+    // Runs `frames` frames through the window in pieces: fill(piece, done,
+    // count) pulls the predecessor's frames for output frames done .. done +
+    // count - 1 into `piece` (64 frames of history before it) and uses them;
+    // its result is that of the pull. Returns the last piece's result (1 when
+    // there is none).
+    template <typename Fill>
+    uint32_t eachPiece(uint32_t frames, Fill fill);
 };
 
 } // namespace dbm
