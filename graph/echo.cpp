@@ -127,13 +127,14 @@ inline void echoFrameInPlace(int16_t *io, const int16_t *delayed, int16_t *line,
 }
 
 #if defined(__SSE2__)
-// Four frames at a time where SSE2 is there. Each delay-line weight is split
-// as w = high x 256 + low (high at most 256, low at most 255), so that every
-// product is a 16 x 16-bit one and each pair of them is one multiply-add of
-// a left and a right value: the high sums times 256 plus the low sums give
-// exactly the 32-bit sums of the plain loop, and their results, like the
-// output frames, fit 16 bits, so the saturating packs only narrow them.
-size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t frames,
+// Four frames at a time where SSE2 is there; `frames` is a multiple of 4.
+// Each delay-line weight is split as w = high x 256 + low (high at most 256,
+// low at most 255), so that every product is a 16 x 16-bit one and each pair
+// of them is one multiply-add of a left and a right value: the high sums
+// times 256 plus the low sums give exactly the 32-bit sums of the plain loop,
+// and their results, like the output frames, fit 16 bits, so the saturating
+// packs only narrow them.
+void echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t frames,
                      const EchoWeights &w)
 {
     auto pairs = [](int32_t first, int32_t second) {
@@ -149,8 +150,7 @@ size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t 
     const __m128i feedbackLowLeft = pairs(w.directFeedback & 255, w.crossFeedback & 255);
     const __m128i feedbackLowRight = pairs(w.crossFeedback & 255, w.directFeedback & 255);
     const __m128i dryWet = pairs(w.dry, w.wet);
-    size_t k = 0;
-    for (; k + 4 <= frames; k += 4) {
+    for (size_t k = 0; k < frames; k += 4) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(io + 2 * k));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(delayed + 2 * k));
         const __m128i highLeft = _mm_add_epi32(_mm_madd_epi16(x, inputHighLeft),
@@ -171,7 +171,6 @@ size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t 
         const __m128i second = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(x, d), dryWet), 8);
         _mm_storeu_si128(reinterpret_cast<__m128i *>(io + 2 * k), _mm_packs_epi32(first, second));
     }
-    return k;
 }
 #endif
 
@@ -182,7 +181,8 @@ void echoApart(int16_t *__restrict io, const int16_t *__restrict delayed,
 {
     size_t k = 0;
 #if defined(__SSE2__)
-    k = echoApartWide(io, delayed, line, frames, w);
+    k = frames & ~size_t(3);
+    echoApartWide(io, delayed, line, k, w);
 #endif
     for (; k < frames; ++k)
         echoFrameInPlace(io + 2 * k, delayed + 2 * k, line + 2 * k, w);
@@ -213,35 +213,31 @@ void echoSameFrame(int16_t *io, int16_t *line, size_t frames, const EchoWeights 
 
 } // namespace
 
-// The delay line runs frame by frame, in stretches in which neither index
-// wraps and, unless they are the same, the frames read lie apart from the
-// frames written.
-template <typename Stretch>
-void EchoNode::eachStretch(uint32_t frames, Stretch stretch)
+EchoNode::Stretch EchoNode::nextStretch(size_t frames) const
 {
-    size_t done = 0;
-    while (done < frames) {
-        int32_t read = writeIndex - delayFrames;
-        if (read < 0)
-            read += bufferFrames;
-        size_t run = frames - done;
-        const size_t toWriteEnd = size_t(bufferFrames - writeIndex);
-        const size_t toReadEnd = size_t(bufferFrames - read);
-        if (run > toWriteEnd)
-            run = toWriteEnd;
-        if (run > toReadEnd)
-            run = toReadEnd;
-        if (read != writeIndex) {
-            const size_t apart = size_t(read < writeIndex ? writeIndex - read : read - writeIndex);
-            if (run > apart)
-                run = apart;
-        }
-        stretch(buffer + 2 * size_t(read), buffer + 2 * size_t(writeIndex), done, run);
-        writeIndex += static_cast<int32_t>(run);
-        if (writeIndex == bufferFrames)
-            writeIndex = 0;
-        done += run;
+    int32_t read = writeIndex - delayFrames;
+    if (read < 0)
+        read += bufferFrames;
+    size_t run = frames;
+    const size_t toWriteEnd = size_t(bufferFrames - writeIndex);
+    const size_t toReadEnd = size_t(bufferFrames - read);
+    if (run > toWriteEnd)
+        run = toWriteEnd;
+    if (run > toReadEnd)
+        run = toReadEnd;
+    if (read != writeIndex) {
+        const size_t apart = size_t(read < writeIndex ? writeIndex - read : read - writeIndex);
+        if (run > apart)
+            run = apart;
     }
+    return {buffer + 2 * size_t(read), buffer + 2 * size_t(writeIndex), run};
+}
+
+void EchoNode::advance(size_t run)
+{
+    writeIndex += static_cast<int32_t>(run);
+    if (writeIndex == bufferFrames)
+        writeIndex = 0;
 }
 
 // The predecessor is pulled for the whole request at once, straight into the
@@ -251,37 +247,44 @@ void EchoNode::eachStretch(uint32_t frames, Stretch stretch)
 uint32_t EchoNode::pull(int16_t *out, uint32_t frames)
 {
     pullPredecessor(out, frames, 2);
-    const EchoWeights w = weightsOf(*this);
-    eachStretch(frames, [&](const int16_t *delayed, int16_t *line, size_t done, size_t run) {
-        if (delayed == line)
-            echoSameFrame(out + 2 * done, line, run, w);
+    const EchoWeights weights = weightsOf(*this);
+    for (size_t left = frames; left > 0;) {
+        const Stretch stretch = nextStretch(left);
+        if (stretch.delayed == stretch.line)
+            echoSameFrame(out, stretch.line, stretch.run, weights);
         else
-            echoApart(out + 2 * done, delayed, line, run, w);
-    });
+            echoApart(out, stretch.delayed, stretch.line, stretch.run, weights);
+        advance(stretch.run);
+        out += 2 * stretch.run;
+        left -= stretch.run;
+    }
     return 1;
 }
 
+#if !defined(__SSE2__)
 uint32_t EchoNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
                            uint32_t frames)
 {
-#if defined(__SSE2__)
-    // Vectorised, working in place and adding afterwards is the faster way.
-    return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
-#else
     pullPredecessor(scratch, frames, 2);
-    const EchoWeights w = weightsOf(*this);
-    eachStretch(frames, [&](const int16_t *delayed, int16_t *line, size_t done, size_t run) {
-        int16_t *in = scratch + 2 * done;
-        if (delayed == line) {
-            echoSameFrame(in, line, run, w);
-            addScaledFrames(mix + 2 * done, in, leftGain, rightGain, static_cast<uint32_t>(run));
+    const EchoWeights weights = weightsOf(*this);
+    int16_t *in = scratch;
+    for (size_t left = frames; left > 0;) {
+        const Stretch stretch = nextStretch(left);
+        if (stretch.delayed == stretch.line) {
+            echoSameFrame(in, stretch.line, stretch.run, weights);
+            addScaledFrames(mix, in, leftGain, rightGain, static_cast<uint32_t>(stretch.run));
         } else {
-            echoApartInto(mix + 2 * done, in, delayed, line, run, w, leftGain, rightGain);
+            echoApartInto(mix, in, stretch.delayed, stretch.line, stretch.run, weights, leftGain,
+                          rightGain);
         }
-    });
+        advance(stretch.run);
+        in += 2 * stretch.run;
+        mix += 2 * stretch.run;
+        left -= stretch.run;
+    }
     return 1;
-#endif
 }
+#endif
 
 void EchoNode::destroy()
 {

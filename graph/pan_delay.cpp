@@ -31,55 +31,55 @@ ProcessingNode *createPanDelay(const int16_t *delayTable)
     return node;
 }
 
-template <typename Fill>
-uint32_t PanDelayNode::eachPiece(uint32_t frames, Fill fill)
+void PanDelayNode::keepHistory(uint32_t count)
 {
-    uint32_t result = 1;
-    int16_t *piece = window + PAN_HISTORY_FRAMES;
-    for (uint32_t done = 0; done < frames;) {
-        const uint32_t count = frames - done < PAN_PIECE_FRAMES ? frames - done : PAN_PIECE_FRAMES;
-        result = fill(piece, done, count);
-        // The last 64 frames become the history of the next piece; the
-        // ranges overlap for short pieces.
-        std::memmove(window, window + count, PAN_HISTORY_FRAMES * sizeof *window);
-        done += count;
-    }
-    return result;
+    // The ranges overlap for pieces shorter than the history.
+    std::memmove(window, window + count, PAN_HISTORY_FRAMES * sizeof *window);
 }
 
 uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
 {
-    return eachPiece(frames, [&](int16_t *piece, uint32_t done, uint32_t count) {
-        const uint32_t result = pullPredecessor(piece, count, 1);
+    uint32_t result = 1;
+    int16_t *piece = window + PAN_HISTORY_FRAMES;
+    while (frames > 0) {
+        const uint32_t count = frames < PAN_PIECE_FRAMES ? frames : PAN_PIECE_FRAMES;
+        result = pullPredecessor(piece, count, 1);
         const int16_t *left = piece - leftDelay;
         const int16_t *right = piece - rightDelay;
-        int16_t *to = out + 2 * size_t(done);
 #pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
         for (uint32_t i = 0; i < count; ++i) {
-            to[2 * i] = left[i];
-            to[2 * i + 1] = right[i];
+            out[2 * i] = left[i];
+            out[2 * i + 1] = right[i];
         }
-        return result;
-    });
+        keepHistory(count);
+        out += 2 * count;
+        frames -= count;
+    }
+    return result;
 }
 
+#if !defined(__SSE2__)
+// The same pieces; the resampler before it adds the frames into the
+// accumulator as it writes them into the window, which saves a pass.
 uint32_t PanDelayNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
                                int16_t rightGain, uint32_t frames)
 {
-#if !defined(__SSE2__)
-    // On a scalar CPU the resampler before it adds the frames into the
-    // accumulator as it writes them into the window, which saves a pass.
-    // Vectorised, the two passes through scratch are the faster way.
-    if (prev && prev->kind == NODE_RESAMPLER) {
-        ResamplerNode *resampler = static_cast<ResamplerNode *>(prev);
-        return eachPiece(frames, [&](int16_t *piece, uint32_t done, uint32_t count) {
-            const MixTaps taps{mix + 2 * size_t(done), leftGain, rightGain, leftDelay, rightDelay};
-            return resampler->pullMixing(piece, count, taps);
-        });
+    if (!prev || prev->kind != NODE_RESAMPLER)
+        return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
+    ResamplerNode *resampler = static_cast<ResamplerNode *>(prev);
+    uint32_t result = 1;
+    int16_t *piece = window + PAN_HISTORY_FRAMES;
+    while (frames > 0) {
+        const uint32_t count = frames < PAN_PIECE_FRAMES ? frames : PAN_PIECE_FRAMES;
+        result = resampler->pullMixing(piece, count,
+                                       MixTaps{mix, leftGain, rightGain, leftDelay, rightDelay});
+        keepHistory(count);
+        mix += 2 * count;
+        frames -= count;
     }
-#endif
-    return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
+    return result;
 }
+#endif
 
 void PanDelayNode::destroy()
 {

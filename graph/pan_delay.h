@@ -37,8 +37,10 @@ public:
     void setParameters(const NodeTag *tags) override;
     uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
     void reset() override;
+#if !defined(__SSE2__) // vectorised, the default's two passes are the faster way
     uint32_t mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
                      uint32_t frames) override;
+#endif
 
     // 64 frames of history, then the current piece.
     int16_t window[PAN_HISTORY_FRAMES + PAN_PIECE_FRAMES] = {};
@@ -47,13 +49,9 @@ public:
     const int16_t *delayTable = nullptr; // the engine's, not owned
 
 private:
-    // Runs `frames` frames through the window in pieces: fill(piece, done,
-    // count) pulls the predecessor's frames for output frames done .. done +
-    // count - 1 into `piece` (64 frames of history before it) and uses them;
-    // its result is that of the pull. Returns the last piece's result (1 when
-    // there is none).
-    template <typename Fill>
-    uint32_t eachPiece(uint32_t frames, Fill fill);
+    // After a piece of `count` frames: its last 64 frames become the history
+    // of the next piece.
+    void keepHistory(uint32_t count);
 };
 
 } // namespace dbm
