@@ -135,7 +135,7 @@ inline void echoFrameInPlace(int16_t *io, const int16_t *delayed, int16_t *line,
 // and their results, like the output frames, fit 16 bits, so the saturating
 // packs only narrow them.
 void echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t frames,
-                     const EchoWeights &w)
+                   const EchoWeights &w)
 {
     auto pairs = [](int32_t first, int32_t second) {
         return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(second) << 16) |

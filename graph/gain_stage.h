@@ -1,8 +1,8 @@
 // The track's gain stage: a track's stereo frames enter the 32-bit mixing
 // accumulator scaled by its 2.14 gains, mix += (gain x sample) >> 14 per
-// value, wrapping. The engine's render loop and the nodes that mix their
-// frames in directly (ProcessingNode::mixInto) share these definitions, so
-// every way into the accumulator gives the same bits.
+// value, wrapping. The default ProcessingNode::mixInto and the nodes that mix
+// their frames in as they make them share these definitions, so every way
+// into the accumulator gives the same bits.
 #pragma once
 
 #include "base/fixed_point.h"

@@ -18,9 +18,10 @@
 //   gain stage does (graph/gain_stage.h), into `mix` (2 x frames values) and
 //   returns what pull would return. `scratch` holds 2 x frames values that
 //   the node may use and leaves undefined. By default it pulls into scratch
-//   and adds from there; the pan delay and the echo add their frames as they
-//   make them, without the round trip through memory, and the track output
-//   passes the call on to its voice chain.
+//   and adds from there. The track output passes the call on to its voice
+//   chain; in builds without SSE2 the pan delay (through the resampler before
+//   it) and the echo add their frames as they make them, without the round
+//   trip through memory.
 // Every node is one zero-filled block from the host's allocate service.
 #pragma once
 
