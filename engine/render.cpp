@@ -16,20 +16,6 @@ void clearMix(Engine *engine, uint32_t frames)
 
 namespace {
 
-// mix += (gain x sample) >> 14, value by value, the left gain on even values
-// and the right gain on odd ones. The buffers never overlap; saying so (and
-// keeping the gains 16-bit) lets the compiler turn this into wide 16 x 16-bit
-// multiplies.
-void addScaled(int32_t *__restrict mix, const int16_t *__restrict in, int16_t left, int16_t right,
-               uint32_t frames)
-{
-#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
-    for (size_t i = 0; i < frames; ++i) {
-        mix[2 * i] = wrapAdd(mix[2 * i], (int32_t(left) * in[2 * i]) >> 14);
-        mix[2 * i + 1] = wrapAdd(mix[2 * i + 1], (int32_t(right) * in[2 * i + 1]) >> 14);
-    }
-}
-
 // Accumulator values to 16-bit samples: beyond +-clip saturated to +-32767,
 // otherwise (v x gain) >> 16.
 void convertValues(int16_t *__restrict out, const int32_t *__restrict mix, int32_t clip,
@@ -50,9 +36,9 @@ void mixTrack(Engine *engine, TrackState &track, int32_t *mix, uint32_t frames)
     if (!track.sounding || !last)
         return;
     int16_t *scratch = engine->trackScratch;
-    track.sounding = last->pull(scratch, frames);
-    if (!track.muted)
-        addScaled(mix, scratch, track.leftGain, track.rightGain, frames);
+    track.sounding = track.muted ? last->pull(scratch, frames)
+                                 : last->mixInto(mix, scratch, track.leftGain, track.rightGain,
+                                                 frames);
 }
 
 void convertOutput(const Engine *engine, uint32_t frames, int16_t *out)

@@ -20,10 +20,10 @@ void computeTickLength(Engine *engine);
 
 // Zeroes the first `frames` stereo frames of the accumulator.
 void clearMix(Engine *engine, uint32_t frames);
-// When the track sounds: pulls `frames` stereo frames from the last node of
-// its output chain into trackScratch, stores the pull's result in `sounding`
-// and adds the frames, scaled by the track's 2.14 gains, into `mix` (wrapping);
-// a muted track is pulled but not added.
+// When the track sounds: has the last node of its output chain add `frames`
+// stereo frames, scaled by the track's 2.14 gains, into `mix` (wrapping;
+// trackScratch is its scratch) and stores the pull's result in `sounding`;
+// a muted track is pulled into trackScratch but not added.
 void mixTrack(Engine *engine, TrackState &track, int32_t *mix, uint32_t frames);
 // Accumulator to 16-bit: beyond +-clipLevel saturates to +-32767, otherwise
 // (v x outputGain) >> 16.

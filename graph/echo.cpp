@@ -2,6 +2,7 @@
 
 #include "base/fixed_point.h"
 #include "base/host_services.h"
+#include "graph/gain_stage.h"
 #include "graph/nodes.h"
 
 #if defined(__SSE2__)
@@ -83,43 +84,58 @@ EchoWeights weightsOf(const EchoNode &node)
     return w;
 }
 
-// One frame: reads the delayed frame, writes the delay line, then replaces
-// the input frame by the output frame. Written with the shares rather than
-// the six weights, which takes five multiplications instead of twelve; the
-// results are the same to the bit:
+// One frame's arithmetic: reads the delayed frame, writes the delay line and
+// gives the output frame, which fits 16 bits (it lies between the input and
+// the delayed frame). Written with the shares rather than the six weights,
+// which takes five multiplications instead of twelve; the results are the
+// same to the bit:
 // - output: (x dry + d wet) >> 8 with dry = 256 - wet is x + ((d - x) wet >> 8),
 //   since x x 256 is a whole multiple of 256.
-// - delay line: with e = d - x per side, the weights (256 - f)(256 - c),
-//   (256 - f)c, f(256 - c) and fc give left + right = 256 S and left - right
-//   = 2(128 - c) D, where S = 256 (xL + xR) + f (eL + eR) and
-//   D = 256 (xL - xR) + f (eL - eR); so left = 128 S + (128 - c) D and
-//   right = 128 S - (128 - c) D. Those sums fit 32 bits, as the weighted sums
-//   do, so forming them with wrapping arithmetic gives them exactly.
-inline void echoFrame(int16_t *io, const int16_t *delayed, int16_t *line, const EchoWeights &w)
+// - delay line: with e = d - x and p = 256 x + f e per side, the weights
+//   (256 - f)(256 - c), (256 - f)c, f(256 - c) and fc give left + right =
+//   256 (pL + pR) and left - right = 2(128 - c)(pL - pR); so left =
+//   128 (pL + pR) + (128 - c)(pL - pR) and right = 128 (pL + pR) -
+//   (128 - c)(pL - pR). Those sums fit 32 bits, as the weighted sums do, so
+//   forming them with wrapping arithmetic gives them exactly.
+struct StereoValue {
+    int32_t left, right;
+};
+
+inline StereoValue echoFrame(const int16_t *in, const int16_t *delayed, int16_t *line,
+                             const EchoWeights &w)
 {
-    const int32_t xL = io[0];
-    const int32_t xR = io[1];
+    const int32_t xL = in[0];
+    const int32_t xR = in[1];
     const int32_t eL = delayed[0] - xL;
     const int32_t eR = delayed[1] - xR;
-    const int32_t sum = wrapAdd(shiftLeft(xL + xR, 8), wrapMul(w.feedback, eL + eR));
-    const int32_t difference = wrapAdd(shiftLeft(xL - xR, 8), wrapMul(w.feedback, eL - eR));
-    const int32_t common = shiftLeft(sum, 7);
-    const int32_t apart = wrapMul(w.halfCrossRest, difference);
+    const int32_t pL = wrapAdd(shiftLeft(xL, 8), wrapMul(w.feedback, eL));
+    const int32_t pR = wrapAdd(shiftLeft(xR, 8), wrapMul(w.feedback, eR));
+    const int32_t common = shiftLeft(wrapAdd(pL, pR), 7);
+    const int32_t apart = wrapMul(w.halfCrossRest, wrapSub(pL, pR));
     line[0] = low16(wrapAdd(common, apart) >> 16);
     line[1] = low16(wrapSub(common, apart) >> 16);
-    io[0] = low16(xL + ((eL * w.wet) >> 8));
-    io[1] = low16(xR + ((eR * w.wet) >> 8));
+    return {xL + ((eL * w.wet) >> 8), xR + ((eR * w.wet) >> 8)};
+}
+
+// The frame in place: the output frame replaces the input frame.
+inline void echoFrameInPlace(int16_t *io, const int16_t *delayed, int16_t *line,
+                             const EchoWeights &w)
+{
+    const StereoValue out = echoFrame(io, delayed, line, w);
+    io[0] = low16(out.left);
+    io[1] = low16(out.right);
 }
 
 #if defined(__SSE2__)
-// Four frames at a time where SSE2 is there. Each delay-line weight is split
-// as w = high x 256 + low (high at most 256, low at most 255), so that every
-// product is a 16 x 16-bit one and each pair of them is one multiply-add of
-// a left and a right value: the high sums times 256 plus the low sums give
-// exactly the 32-bit sums of the plain loop, and their results, like the
-// output frames, fit 16 bits, so the saturating packs only narrow them.
-size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t frames,
-                     const EchoWeights &w)
+// Four frames at a time where SSE2 is there; `frames` is a multiple of 4.
+// Each delay-line weight is split as w = high x 256 + low (high at most 256,
+// low at most 255), so that every product is a 16 x 16-bit one and each pair
+// of them is one multiply-add of a left and a right value: the high sums
+// times 256 plus the low sums give exactly the 32-bit sums of the plain loop,
+// and their results, like the output frames, fit 16 bits, so the saturating
+// packs only narrow them.
+void echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t frames,
+                   const EchoWeights &w)
 {
     auto pairs = [](int32_t first, int32_t second) {
         return _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(second) << 16) |
@@ -134,8 +150,7 @@ size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t 
     const __m128i feedbackLowLeft = pairs(w.directFeedback & 255, w.crossFeedback & 255);
     const __m128i feedbackLowRight = pairs(w.crossFeedback & 255, w.directFeedback & 255);
     const __m128i dryWet = pairs(w.dry, w.wet);
-    size_t k = 0;
-    for (; k + 4 <= frames; k += 4) {
+    for (size_t k = 0; k < frames; k += 4) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(io + 2 * k));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(delayed + 2 * k));
         const __m128i highLeft = _mm_add_epi32(_mm_madd_epi16(x, inputHighLeft),
@@ -156,7 +171,6 @@ size_t echoApartWide(int16_t *io, const int16_t *delayed, int16_t *line, size_t 
         const __m128i second = _mm_srai_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(x, d), dryWet), 8);
         _mm_storeu_si128(reinterpret_cast<__m128i *>(io + 2 * k), _mm_packs_epi32(first, second));
     }
-    return k;
 }
 #endif
 
@@ -167,61 +181,110 @@ void echoApart(int16_t *__restrict io, const int16_t *__restrict delayed,
 {
     size_t k = 0;
 #if defined(__SSE2__)
-    k = echoApartWide(io, delayed, line, frames, w);
+    k = frames & ~size_t(3);
+    echoApartWide(io, delayed, line, k, w);
 #endif
     for (; k < frames; ++k)
-        echoFrame(io + 2 * k, delayed + 2 * k, line + 2 * k, w);
+        echoFrameInPlace(io + 2 * k, delayed + 2 * k, line + 2 * k, w);
 }
+
+#if !defined(__SSE2__)
+// The same, adding the output frames into the accumulator at the track's
+// gains instead of storing them (the plain builds' EchoNode::mixInto).
+void echoApartInto(int32_t *__restrict mix, const int16_t *__restrict in,
+                   const int16_t *__restrict delayed, int16_t *__restrict line, size_t frames,
+                   const EchoWeights w, int16_t leftGain, int16_t rightGain)
+{
+    for (size_t k = 0; k < frames; ++k) {
+        const StereoValue out = echoFrame(in + 2 * k, delayed + 2 * k, line + 2 * k, w);
+        mix[2 * k] = addScaled(mix[2 * k], leftGain, out.left);
+        mix[2 * k + 1] = addScaled(mix[2 * k + 1], rightGain, out.right);
+    }
+}
+#endif
 
 // The same where each frame reads the delay-line frame it then overwrites (a
 // delay of 0 or of the whole line).
 void echoSameFrame(int16_t *io, int16_t *line, size_t frames, const EchoWeights &w)
 {
     for (size_t k = 0; k < frames; ++k)
-        echoFrame(io + 2 * k, line + 2 * k, line + 2 * k, w);
+        echoFrameInPlace(io + 2 * k, line + 2 * k, line + 2 * k, w);
 }
 
 } // namespace
 
+EchoNode::Stretch EchoNode::nextStretch(size_t frames) const
+{
+    int32_t read = writeIndex - delayFrames;
+    if (read < 0)
+        read += bufferFrames;
+    size_t run = frames;
+    const size_t toWriteEnd = size_t(bufferFrames - writeIndex);
+    const size_t toReadEnd = size_t(bufferFrames - read);
+    if (run > toWriteEnd)
+        run = toWriteEnd;
+    if (run > toReadEnd)
+        run = toReadEnd;
+    if (read != writeIndex) {
+        const size_t apart = size_t(read < writeIndex ? writeIndex - read : read - writeIndex);
+        if (run > apart)
+            run = apart;
+    }
+    return {buffer + 2 * size_t(read), buffer + 2 * size_t(writeIndex), run};
+}
+
+void EchoNode::advance(size_t run)
+{
+    writeIndex += static_cast<int32_t>(run);
+    if (writeIndex == bufferFrames)
+        writeIndex = 0;
+}
+
 // The predecessor is pulled for the whole request at once, straight into the
 // output buffer, and the echo is applied in place: every node before it
 // delivers the same stream however it is cut into pulls, so this equals
-// pulling it 16 frames at a time. The delay line is still run frame by frame,
-// in stretches in which neither index wraps and the frames read lie apart
-// from the frames written.
+// pulling it 16 frames at a time.
 uint32_t EchoNode::pull(int16_t *out, uint32_t frames)
 {
     pullPredecessor(out, frames, 2);
     const EchoWeights weights = weightsOf(*this);
-    size_t left = frames;
-    while (left > 0) {
-        int32_t read = writeIndex - delayFrames;
-        if (read < 0)
-            read += bufferFrames;
-        size_t run = left;
-        const size_t toWriteEnd = size_t(bufferFrames - writeIndex);
-        const size_t toReadEnd = size_t(bufferFrames - read);
-        if (run > toWriteEnd)
-            run = toWriteEnd;
-        if (run > toReadEnd)
-            run = toReadEnd;
-        int16_t *line = buffer + 2 * size_t(writeIndex);
-        if (read == writeIndex) {
-            echoSameFrame(out, line, run, weights);
-        } else {
-            const size_t apart = size_t(read < writeIndex ? writeIndex - read : read - writeIndex);
-            if (run > apart)
-                run = apart;
-            echoApart(out, buffer + 2 * size_t(read), line, run, weights);
-        }
-        writeIndex += static_cast<int32_t>(run);
-        if (writeIndex == bufferFrames)
-            writeIndex = 0;
-        out += 2 * run;
-        left -= run;
+    for (size_t left = frames; left > 0;) {
+        const Stretch stretch = nextStretch(left);
+        if (stretch.delayed == stretch.line)
+            echoSameFrame(out, stretch.line, stretch.run, weights);
+        else
+            echoApart(out, stretch.delayed, stretch.line, stretch.run, weights);
+        advance(stretch.run);
+        out += 2 * stretch.run;
+        left -= stretch.run;
     }
     return 1;
 }
+
+#if !defined(__SSE2__)
+uint32_t EchoNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
+                           uint32_t frames)
+{
+    pullPredecessor(scratch, frames, 2);
+    const EchoWeights weights = weightsOf(*this);
+    int16_t *in = scratch;
+    for (size_t left = frames; left > 0;) {
+        const Stretch stretch = nextStretch(left);
+        if (stretch.delayed == stretch.line) {
+            echoSameFrame(in, stretch.line, stretch.run, weights);
+            addScaledFrames(mix, in, leftGain, rightGain, static_cast<uint32_t>(stretch.run));
+        } else {
+            echoApartInto(mix, in, stretch.delayed, stretch.line, stretch.run, weights, leftGain,
+                          rightGain);
+        }
+        advance(stretch.run);
+        in += 2 * stretch.run;
+        mix += 2 * stretch.run;
+        left -= stretch.run;
+    }
+    return 1;
+}
+#endif
 
 void EchoNode::destroy()
 {

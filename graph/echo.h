@@ -13,6 +13,9 @@
 //   before it give the same stream however it is cut. It always returns 1: an echo reports sounding even after the voice
 //   before it has ended, so the track keeps being pulled and its tail rings
 //   out.
+// - mixInto, in builds without SSE2, pulls its predecessor into scratch and
+//   adds the output frames, scaled, into the accumulator as it makes them;
+//   otherwise it works as the default. It also returns 1.
 // - setParameters: TAG_ECHO_DELAY v (units of 2 ms) sets the delay at once;
 //   TAG_ECHO_FEEDBACK, TAG_ECHO_MIX and TAG_ECHO_CROSS (shares out of 256)
 //   are taken together: a list holding any of them recomputes every weight,
@@ -23,6 +26,8 @@
 #pragma once
 
 #include "graph/node.h"
+
+#include <cstddef>
 
 namespace dbm {
 
@@ -36,6 +41,10 @@ public:
     void setParameters(const NodeTag *tags) override;
     uint32_t getAttribute(uint32_t id, uint32_t *out) override;
     void reset() override {}
+#if !defined(__SSE2__) // vectorised, the default's two passes are the faster way
+    uint32_t mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
+                     uint32_t frames) override;
+#endif
 
     int16_t *buffer = nullptr; // bufferFrames stereo frames, owned
     int32_t bufferFrames = 0;
@@ -54,6 +63,20 @@ public:
     int32_t crossInput = 0;
     int32_t directFeedback = 0;
     int32_t directInput = 0;
+
+private:
+    // The delay line runs frame by frame, in stretches in which neither index
+    // wraps and the frames read either are the frames written (a delay of 0
+    // or of the whole line) or lie apart from them.
+    struct Stretch {
+        const int16_t *delayed; // the delayed frames read
+        int16_t *line;          // the frames written
+        size_t run;             // frames
+    };
+    // The stretch that starts at the write index, of at most `frames` frames.
+    Stretch nextStretch(size_t frames) const;
+    // Moves the write index past a stretch of `run` frames.
+    void advance(size_t run);
 };
 
 } // namespace dbm

@@ -1,6 +1,16 @@
 #include "graph/node.h"
 
+#include "graph/gain_stage.h"
+
 namespace dbm {
+
+uint32_t ProcessingNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
+                                 int16_t rightGain, uint32_t frames)
+{
+    const uint32_t result = pull(scratch, frames);
+    addScaledFrames(mix, scratch, leftGain, rightGain, frames);
+    return result;
+}
 
 void NodeList::append(ProcessingNode *node)
 {

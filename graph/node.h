@@ -12,6 +12,16 @@
 //   knows the id, else 0 and stores nothing.
 // - reset() drops history. Resampler and pan delay first forward the reset to
 //   their predecessor when they have one.
+// - mixInto(mix, scratch, leftGain, rightGain, frames), for the nodes that
+//   write stereo frames (the last node of a voice or output chain): adds the
+//   frames that pull would write, scaled by the 2.14 gains as the track's
+//   gain stage does (graph/gain_stage.h), into `mix` (2 x frames values) and
+//   returns what pull would return. `scratch` holds 2 x frames values that
+//   the node may use and leaves undefined. By default it pulls into scratch
+//   and adds from there. The track output passes the call on to its voice
+//   chain; in builds without SSE2 the pan delay (through the resampler before
+//   it) and the echo add their frames as they make them, without the round
+//   trip through memory.
 // Every node is one zero-filled block from the host's allocate service.
 #pragma once
 
@@ -61,6 +71,8 @@ public:
     virtual void setParameters(const NodeTag *tags) = 0;
     virtual uint32_t getAttribute(uint32_t id, uint32_t *out) = 0;
     virtual void reset() = 0;
+    virtual uint32_t mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
+                             uint32_t frames);
 
     uint32_t kind = 0;
 

@@ -2,7 +2,9 @@
 
 #include "base/host_services.h"
 #include "graph/nodes.h"
+#include "graph/resampler.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace dbm {
@@ -29,6 +31,12 @@ ProcessingNode *createPanDelay(const int16_t *delayTable)
     return node;
 }
 
+void PanDelayNode::keepHistory(uint32_t count)
+{
+    // The ranges overlap for pieces shorter than the history.
+    std::memmove(window, window + count, PAN_HISTORY_FRAMES * sizeof *window);
+}
+
 uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
 {
     uint32_t result = 1;
@@ -43,14 +51,35 @@ uint32_t PanDelayNode::pull(int16_t *out, uint32_t frames)
             out[2 * i] = left[i];
             out[2 * i + 1] = right[i];
         }
-        // The last 64 frames become the history of the next piece; the
-        // ranges overlap for short pieces.
-        std::memmove(window, window + count, PAN_HISTORY_FRAMES * sizeof *window);
+        keepHistory(count);
         out += 2 * count;
         frames -= count;
     }
     return result;
 }
+
+#if !defined(__SSE2__)
+// The same pieces; the resampler before it adds the frames into the
+// accumulator as it writes them into the window, which saves a pass.
+uint32_t PanDelayNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
+                               int16_t rightGain, uint32_t frames)
+{
+    if (!prev || prev->kind != NODE_RESAMPLER)
+        return ProcessingNode::mixInto(mix, scratch, leftGain, rightGain, frames);
+    ResamplerNode *resampler = static_cast<ResamplerNode *>(prev);
+    uint32_t result = 1;
+    int16_t *piece = window + PAN_HISTORY_FRAMES;
+    while (frames > 0) {
+        const uint32_t count = frames < PAN_PIECE_FRAMES ? frames : PAN_PIECE_FRAMES;
+        result = resampler->pullMixing(piece, count,
+                                       MixTaps{mix, leftGain, rightGain, leftDelay, rightDelay});
+        keepHistory(count);
+        mix += 2 * count;
+        frames -= count;
+    }
+    return result;
+}
+#endif
 
 void PanDelayNode::destroy()
 {

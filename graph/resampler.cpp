@@ -2,8 +2,10 @@
 
 #include "base/fixed_point.h"
 #include "base/host_services.h"
+#include "graph/gain_stage.h"
 #include "graph/nodes.h"
 
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -37,10 +39,10 @@ namespace {
 // the product wrapping in 32 bits, stored as its low 16 bits.
 inline int16_t interpolated(const int16_t *source, uint32_t position)
 {
-    const int16_t *pair = source + (position >> 16);
+    const size_t index = position >> 16;
     const int32_t fraction = static_cast<int32_t>(position & 0xFFFF);
-    const int32_t s0 = pair[0];
-    const int32_t s1 = pair[1];
+    const int32_t s0 = source[index];
+    const int32_t s1 = source[index + 1];
     return low16(wrapAdd(s0, wrapMul(s1 - s0, fraction) >> 16));
 }
 
@@ -108,12 +110,34 @@ void interpolate(int16_t *__restrict out, const int16_t *__restrict source, uint
     }
 }
 
+#if !defined(__SSE2__)
+// The same, adding the two taps of each frame into the accumulator right
+// after writing it (see MixTaps). `out` may be read back through the taps.
+void interpolateMixing(int16_t *out, const int16_t *__restrict source, uint32_t position,
+                       uint32_t step, uint32_t count, const MixTaps &taps)
+{
+    int32_t *__restrict mix = taps.mix;
+    const int16_t *left = out - taps.leftDelay;
+    const int16_t *right = out - taps.rightDelay;
+    const int16_t leftGain = taps.leftGain;
+    const int16_t rightGain = taps.rightGain;
+#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
+    for (size_t k = 0; k < count; ++k) {
+        out[k] = interpolated(source, position);
+        position += step;
+        mix[2 * k] = addScaled(mix[2 * k], leftGain, left[k]);
+        mix[2 * k + 1] = addScaled(mix[2 * k + 1], rightGain, right[k]);
+    }
+}
+#endif
+
 } // namespace
 
-uint32_t ResamplerNode::pull(int16_t *out, uint32_t frames)
+template <typename Run>
+uint32_t ResamplerNode::eachRun(uint32_t frames, Run run)
 {
     uint32_t result = 1;
-    while (frames > 0) {
+    for (uint32_t done = 0; done < frames;) {
         if (refill) {
             std::memset(buffer, 0, RESAMPLER_LEAD_IN * sizeof *buffer);
             result = pullPredecessor(buffer + RESAMPLER_LEAD_IN, RESAMPLER_REFILL_FRAMES, 1);
@@ -130,19 +154,36 @@ uint32_t ResamplerNode::pull(int16_t *out, uint32_t frames)
         // The frames before the position reaches the slide point need no
         // checks: the first n with position + n x step >= 1008.0 is
         // ceil((1008.0 - position) / step).
-        uint32_t run = frames;
+        uint32_t count = frames - done;
         if (step > 0) {
             const uint32_t untilSlide = (SLIDE_POSITION - position + step - 1) / step;
-            if (untilSlide < run)
-                run = untilSlide;
+            if (untilSlide < count)
+                count = untilSlide;
         }
-        interpolate(out, buffer + RESAMPLER_LEAD_IN, position, step, run);
-        position += run * step;
-        out += run;
-        frames -= run;
+        run(buffer + RESAMPLER_LEAD_IN, done, count);
+        position += count * step;
+        done += count;
     }
     return result;
 }
+
+uint32_t ResamplerNode::pull(int16_t *out, uint32_t frames)
+{
+    return eachRun(frames, [&](const int16_t *source, uint32_t done, uint32_t count) {
+        interpolate(out + done, source, position, step, count);
+    });
+}
+
+#if !defined(__SSE2__)
+uint32_t ResamplerNode::pullMixing(int16_t *out, uint32_t frames, const MixTaps &taps)
+{
+    return eachRun(frames, [&](const int16_t *source, uint32_t done, uint32_t count) {
+        MixTaps piece = taps;
+        piece.mix += 2 * size_t(done);
+        interpolateMixing(out + done, source, position, step, count, piece);
+    });
+}
+#endif
 
 void ResamplerNode::destroy()
 {

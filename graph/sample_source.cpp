@@ -32,6 +32,28 @@ void repeatPeriod(int16_t *out, int64_t period, int64_t total)
     }
 }
 
+// Writes end[-1], end[-2], ..., end[-count] to out[0 .. count - 1]. On a
+// scalar CPU two frames go at a time, as a 32-bit word whose two halves trade
+// places (which reverses them in memory whatever the byte order); the frame
+// by frame loop takes the rest, and all of it where the vectoriser turns that
+// loop into one that reverses eight frames at a time.
+void copyReversed(int16_t *out, const int16_t *end, int64_t count)
+{
+    int64_t i = 0;
+#if !defined(__SSE2__)
+#pragma GCC unroll 2 // loop control shared by four frames
+    for (; i + 2 <= count; i += 2) {
+        uint32_t pair;
+        std::memcpy(&pair, end - 2 - i, sizeof pair);
+        pair = (pair << 16) | (pair >> 16);
+        std::memcpy(out + i, &pair, sizeof pair);
+    }
+#endif
+#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
+    for (; i < count; ++i)
+        out[i] = end[-1 - i];
+}
+
 } // namespace
 
 ProcessingNode *createSampleSource(const int16_t *data, int32_t loopStart, int32_t loopLength,
@@ -135,10 +157,7 @@ uint32_t SampleSourceNode::backwardStretch(int16_t *&out, int64_t &frames)
     } else {
         over = 0;
     }
-    const int16_t *end = data + position;
-#pragma GCC unroll 4 // loop control shared by four frames on a scalar CPU
-    for (int64_t i = 0; i < chunk; ++i)
-        out[i] = end[-1 - i];
+    copyReversed(out, data + position, chunk);
     std::memset(out + chunk, 0, static_cast<size_t>(over) * sizeof *out);
     out += chunk + over;
     frames -= chunk + over;
@@ -170,8 +189,9 @@ int16_t *SampleSourceNode::copyLoopPass(int16_t *out, uint32_t passDirection) co
         std::memcpy(out, data + loopStart, count * sizeof *out);
         out += count;
     } else {
-        for (int32_t i = loopEnd; i >= loopStart; --i)
-            *out++ = data[i];
+        const int64_t count = int64_t(loopEnd) + 1 - loopStart;
+        copyReversed(out, data + loopEnd + 1, count);
+        out += count;
     }
     return out;
 }

@@ -23,6 +23,14 @@ uint32_t TrackOutputNode::pull(int16_t *buffer, uint32_t frames)
     return 0;
 }
 
+uint32_t TrackOutputNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
+                                  int16_t rightGain, uint32_t frames)
+{
+    if (ProcessingNode *last = voice ? voice->last() : nullptr)
+        return last->mixInto(mix, scratch, leftGain, rightGain, frames);
+    return 0;
+}
+
 void TrackOutputNode::destroy()
 {
     hostDelete(this);

@@ -9,6 +9,8 @@
 // - pull pulls the voice chain's last node with the same buffer and count
 //   and returns its result. With an empty voice chain it writes silence and
 //   returns 0 (nothing sounds).
+// - mixInto passes the call on to the voice chain's last node; with an empty
+//   voice chain it adds nothing (silence) and returns 0.
 // - reset resets the voice chain's last node, if any.
 // - setParameters ignores every tag; getAttribute answers nothing; destroy
 //   frees the node.
@@ -28,6 +30,8 @@ public:
     void setParameters(const NodeTag *) override {}
     uint32_t getAttribute(uint32_t, uint32_t *) override { return 0; }
     void reset() override;
+    uint32_t mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int16_t rightGain,
+                     uint32_t frames) override;
 
     NodeList *voice = nullptr; // the track's voice chain, not owned
 };
