@@ -35,8 +35,6 @@ TEST(PluginLoader, FindsThePluginThatExportsNothingByItsHeader)
 TEST(PluginLoader, UnusableFilesAreRefusedWithTheirError)
 {
     const std::string text = ::testing::TempDir() + "kvhost_not_a_plugin.kvp";
-    Dl_info where{};
-    ASSERT_NE(::dladdr(reinterpret_cast<void *>(&::printf), &where), 0);
     std::ofstream(text) << "KESTROVA is just a word here\n";
     const struct {
         std::string path;
@@ -44,7 +42,7 @@ TEST(PluginLoader, UnusableFilesAreRefusedWithTheirError)
     } rows[] = {
         {"/no/such/plugin.kvp", PluginError::FileMissing},
         {text, PluginError::NotSharedObject},
-        {where.dli_fname, PluginError::NoHeader}, // the C library
+        {NO_HEADER_OBJECT, PluginError::NoHeader},
     };
     PluginHost plugin;
     for (const auto &row : rows) {
