@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -79,8 +80,8 @@ public:
 
 } // namespace
 
-// The echo of an impulse at 44100 Hz, pulled a frame at a time: every frame
-// that is not silent, as frame, left, right. A delay unit is 2 ms, 88 frames;
+// The echo of an impulse at 44100 Hz, pulled a frame at a time and in blocks:
+// every frame that is not silent, as frame, left, right. A delay unit is 2 ms, 88 frames;
 // the line holds 22738 frames ((22050 + 689 + 3) with the bit of value 4
 // cleared). Each frame is (x dry + d wet) >> 8 for the delayed frame d, and
 // the line takes (x (256 - f)(256 - c) + x' (256 - f) c + d f (256 - c) +
@@ -108,27 +109,28 @@ TEST_F(NodeTest, EchoOfAnImpulse)
         {"delay 0 plays what the line held a whole line earlier", shares(0, 128, 128, 0), {0, 512, 0, 22738, 256, 0}},
         {"delays above 255 are 255: 22491 frames", shares(1000, 128, 128, 0), {0, 512, 0, 22491, 256, 0}},
     };
-    for (const Case &c : cases) {
-        Impulse impulse;
-        NodeList list;
-        list.append(&impulse);
-        ProcessingNode *echo = createEcho(44100, ECHO_TRACK);
-        ASSERT_NE(echo, nullptr);
-        list.append(echo);
-        std::vector<NodeTag> tags = c.tags;
-        tags.push_back({TAG_END, 0});
-        echo->setParameters(tags.data());
-        std::vector<int> heard;
-        for (int frame = 0; frame < 23000; ++frame) {
-            int16_t out[2];
-            echo->pull(out, 1);
-            if (out[0] || out[1])
-                heard.insert(heard.end(), {frame, out[0], out[1]});
+    for (const Case &c : cases)
+        for (uint32_t piece : {1u, 4096u}) { // frame by frame, and in blocks as the mixing pulls them
+            Impulse impulse;
+            NodeList list;
+            list.append(&impulse);
+            ProcessingNode *echo = createEcho(44100, ECHO_TRACK);
+            ASSERT_NE(echo, nullptr);
+            list.append(echo);
+            std::vector<NodeTag> tags = c.tags;
+            tags.push_back({TAG_END, 0});
+            echo->setParameters(tags.data());
+            std::vector<int16_t> out(2 * 23000);
+            for (uint32_t at = 0; at < 23000; at += piece)
+                echo->pull(&out[2 * at], std::min(piece, 23000 - at));
+            std::vector<int> heard;
+            for (int frame = 0; frame < 23000; ++frame)
+                if (out[2 * frame] || out[2 * frame + 1])
+                    heard.insert(heard.end(), {frame, out[2 * frame], out[2 * frame + 1]});
+            EXPECT_EQ(heard, c.heard) << c.rule << ", in pieces of " << piece;
+            list.unlink(&impulse);
+            freeChain(list);
         }
-        EXPECT_EQ(heard, c.heard) << c.rule;
-        list.unlink(&impulse);
-        freeChain(list);
-    }
 }
 
 // Each constructor refuses what it cannot use.
