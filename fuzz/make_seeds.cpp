@@ -49,9 +49,6 @@ int main(int argc, char **argv)
         extended.push_back(uint8_t(sub << 4 | (sub % 3 + 1)));
     modules.push_back({"extended", effectSeed(EFFECT_EXTENDED, extended)});
     modules.push_back({"echo-switches", effectSeed(EFFECT_ECHO_SWITCH, {0x00, 0x10, 0x20, 0x01, 0x11, 0x21, 0x20, 0x10})});
-    modules.push_back({"version-2", busyModule()});
-    modules.back().desc.version = 2;
-    modules.back().desc.panningEnvelopes[0].points = {{0, 0}, {6, 64}, {12, 32}};
     // Control bytes (fuzz_host.h), taken in turn so the first pass stays short:
     // for play, 44100 Hz with whole seconds and single frames, 192000 Hz with
     // oversized requests, 8000 Hz; for stream, pulls with an empty one and a

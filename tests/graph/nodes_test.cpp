@@ -133,6 +133,19 @@ TEST_F(NodeTest, EchoOfAnImpulse)
         }
 }
 
+// A track output whose track has no voice writes silence and says that
+// nothing sounds.
+TEST_F(NodeTest, TrackOutputWithoutAVoice)
+{
+    NodeList voice;
+    ProcessingNode *output = createTrackOutput(&voice);
+    ASSERT_NE(output, nullptr);
+    Frames out(8, 0x5555);
+    EXPECT_EQ(output->pull(out.data(), 4), 0u);
+    EXPECT_EQ(out, Frames(8, 0));
+    output->destroy();
+}
+
 // Each constructor refuses what it cannot use.
 TEST_F(NodeTest, CreationRefusals)
 {
