@@ -233,11 +233,17 @@ EchoNode::Stretch EchoNode::nextStretch(size_t frames) const
     return {buffer + 2 * size_t(read), buffer + 2 * size_t(writeIndex), run};
 }
 
-void EchoNode::advance(size_t run)
+template <typename Body>
+void EchoNode::eachStretch(size_t frames, Body body)
 {
-    writeIndex += static_cast<int32_t>(run);
-    if (writeIndex == bufferFrames)
-        writeIndex = 0;
+    for (size_t done = 0; done < frames;) {
+        const Stretch stretch = nextStretch(frames - done);
+        body(stretch, done);
+        writeIndex += static_cast<int32_t>(stretch.run);
+        if (writeIndex == bufferFrames)
+            writeIndex = 0;
+        done += stretch.run;
+    }
 }
 
 // The predecessor is pulled for the whole request at once, straight into the
@@ -248,16 +254,13 @@ uint32_t EchoNode::pull(int16_t *out, uint32_t frames)
 {
     pullPredecessor(out, frames, 2);
     const EchoWeights weights = weightsOf(*this);
-    for (size_t left = frames; left > 0;) {
-        const Stretch stretch = nextStretch(left);
+    eachStretch(frames, [&](const Stretch &stretch, size_t done) {
+        int16_t *io = out + 2 * done;
         if (stretch.delayed == stretch.line)
-            echoSameFrame(out, stretch.line, stretch.run, weights);
+            echoSameFrame(io, stretch.line, stretch.run, weights);
         else
-            echoApart(out, stretch.delayed, stretch.line, stretch.run, weights);
-        advance(stretch.run);
-        out += 2 * stretch.run;
-        left -= stretch.run;
-    }
+            echoApart(io, stretch.delayed, stretch.line, stretch.run, weights);
+    });
     return 1;
 }
 
@@ -267,21 +270,17 @@ uint32_t EchoNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain, int
 {
     pullPredecessor(scratch, frames, 2);
     const EchoWeights weights = weightsOf(*this);
-    int16_t *in = scratch;
-    for (size_t left = frames; left > 0;) {
-        const Stretch stretch = nextStretch(left);
+    eachStretch(frames, [&](const Stretch &stretch, size_t done) {
+        int16_t *in = scratch + 2 * done;
+        int32_t *into = mix + 2 * done;
         if (stretch.delayed == stretch.line) {
             echoSameFrame(in, stretch.line, stretch.run, weights);
-            addScaledFrames(mix, in, leftGain, rightGain, static_cast<uint32_t>(stretch.run));
+            addScaledFrames(into, in, leftGain, rightGain, static_cast<uint32_t>(stretch.run));
         } else {
-            echoApartInto(mix, in, stretch.delayed, stretch.line, stretch.run, weights, leftGain,
+            echoApartInto(into, in, stretch.delayed, stretch.line, stretch.run, weights, leftGain,
                           rightGain);
         }
-        advance(stretch.run);
-        in += 2 * stretch.run;
-        mix += 2 * stretch.run;
-        left -= stretch.run;
-    }
+    });
     return 1;
 }
 #endif

@@ -75,8 +75,11 @@ private:
     };
     // The stretch that starts at the write index, of at most `frames` frames.
     Stretch nextStretch(size_t frames) const;
-    // Moves the write index past a stretch of `run` frames.
-    void advance(size_t run);
+    // Runs `frames` frames through the delay line as body(stretch, done) for
+    // each stretch in turn, done being the frames before it; moves the write
+    // index past each.
+    template <typename Body>
+    void eachStretch(size_t frames, Body body);
 };
 
 } // namespace dbm

@@ -14,9 +14,14 @@ ProcessingNode *createTrackOutput(NodeList *voice)
     return node;
 }
 
+ProcessingNode *TrackOutputNode::voiceEnd() const
+{
+    return voice ? voice->last() : nullptr;
+}
+
 uint32_t TrackOutputNode::pull(int16_t *buffer, uint32_t frames)
 {
-    if (ProcessingNode *last = voice ? voice->last() : nullptr)
+    if (ProcessingNode *last = voiceEnd())
         return last->pull(buffer, frames);
     for (uint64_t i = 0; i < 2 * uint64_t(frames); ++i)
         buffer[i] = 0;
@@ -26,7 +31,7 @@ uint32_t TrackOutputNode::pull(int16_t *buffer, uint32_t frames)
 uint32_t TrackOutputNode::mixInto(int32_t *mix, int16_t *scratch, int16_t leftGain,
                                   int16_t rightGain, uint32_t frames)
 {
-    if (ProcessingNode *last = voice ? voice->last() : nullptr)
+    if (ProcessingNode *last = voiceEnd())
         return last->mixInto(mix, scratch, leftGain, rightGain, frames);
     return 0;
 }
@@ -38,7 +43,7 @@ void TrackOutputNode::destroy()
 
 void TrackOutputNode::reset()
 {
-    if (ProcessingNode *last = voice ? voice->last() : nullptr)
+    if (ProcessingNode *last = voiceEnd())
         last->reset();
 }
 

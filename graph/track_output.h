@@ -34,6 +34,10 @@ public:
                      uint32_t frames) override;
 
     NodeList *voice = nullptr; // the track's voice chain, not owned
+
+private:
+    // The voice chain's last node; null when there is none.
+    ProcessingNode *voiceEnd() const;
 };
 
 } // namespace dbm
